@@ -1,0 +1,63 @@
+#pragma once
+
+#include "platform/CFileException.h"
+#include "platform/FileBackend.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// A file on disk, one handle per object. Writes are gathered in a buffer so that writing
+// field by field costs no system call per field; Flush hands them to the system.
+class CFile {
+public:
+    enum OpenFlags : unsigned {
+        modeRead = 0x0000,
+        modeWrite = 0x0001,
+        modeReadWrite = 0x0002,
+        shareExclusive = 0x0010,
+        shareDenyWrite = 0x0020, // others may read
+        shareDenyRead = 0x0030,  // others may write
+        shareDenyNone = 0x0040,
+        modeCreate = 0x1000,     // create, or cut an existing file to length 0
+        typeBinary = 0x8000,     // raw bytes; there is no other kind here
+        modeCreateNew = 0x10000, // with modeCreate: fail when the file exists
+    };
+    static constexpr unsigned accessMask = 0x0003;
+    static constexpr unsigned shareMask = 0x0070;
+
+    CFile();
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+    // Closes an open file; failures are not reported from here.
+    virtual ~CFile();
+
+    // Opens path; on failure returns false and fills *failure (when given). Never raises.
+    virtual bool Open(const char* path, unsigned flags, CFileException* failure);
+    // Size in bytes, buffered writes included.
+    virtual std::uint64_t GetLength();
+    // Reads up to count bytes; fewer only at the end of the file.
+    virtual std::size_t Read(void* buffer, std::size_t count);
+    // Writes count bytes at the end of what was written so far.
+    virtual void Write(const void* buffer, std::size_t count);
+    // Hands buffered bytes to the system and waits until they are on the disk.
+    virtual void Flush();
+    // Writes out buffered bytes and closes; raises on failure, closed either way.
+    virtual void Close();
+    // Closes without writing out buffered bytes and without raising.
+    virtual void Abort();
+
+    bool IsOpen() const { return handle != FileBackend::invalidHandle; }
+    const std::string& GetFilePath() const { return filePath; }
+
+private:
+    void WritePending();
+    [[noreturn]] void Raise(long osError) const;
+
+    FileBackend::Handle handle = FileBackend::invalidHandle;
+    std::string filePath;
+    std::unique_ptr<unsigned char[]> writeBuffer;
+    std::size_t pending = 0;
+    bool writable = false;
+};

@@ -1,0 +1,121 @@
+// Win32 back end of CFile: CreateFileA with the access, sharing and creation of the flags.
+#include "platform/FileBackend.h"
+
+#include "platform/CFile.h"
+
+#include <windows.h>
+
+namespace FileBackend {
+
+namespace {
+HANDLE ToHandle(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+DWORD DesiredAccess(unsigned flags)
+{
+    switch (flags & CFile::accessMask) {
+    case CFile::modeWrite:
+        return GENERIC_WRITE;
+    case CFile::modeReadWrite:
+        return GENERIC_READ | GENERIC_WRITE;
+    default:
+        return GENERIC_READ;
+    }
+}
+
+DWORD ShareMode(unsigned flags)
+{
+    switch (flags & CFile::shareMask) {
+    case CFile::shareDenyWrite:
+        return FILE_SHARE_READ;
+    case CFile::shareDenyRead:
+        return FILE_SHARE_WRITE;
+    case CFile::shareDenyNone:
+        return FILE_SHARE_READ | FILE_SHARE_WRITE;
+    default:
+        return 0;
+    }
+}
+
+DWORD Creation(unsigned flags)
+{
+    if (!(flags & CFile::modeCreate))
+        return OPEN_EXISTING;
+    return (flags & CFile::modeCreateNew) ? CREATE_NEW : CREATE_ALWAYS;
+}
+
+// ReadFile and WriteFile take 32-bit counts.
+constexpr std::size_t largestRequest = 0x40000000;
+}
+
+long Open(const char* path, unsigned flags, Handle& handle)
+{
+    SECURITY_ATTRIBUTES security { sizeof(security), nullptr, FALSE };
+    HANDLE opened = ::CreateFileA(path, DesiredAccess(flags), ShareMode(flags), &security, Creation(flags),
+        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE)
+        return static_cast<long>(::GetLastError());
+    handle = reinterpret_cast<Handle>(opened);
+    return 0;
+}
+
+long Length(Handle handle, std::uint64_t& length)
+{
+    LARGE_INTEGER size {};
+    if (!::GetFileSizeEx(ToHandle(handle), &size))
+        return static_cast<long>(::GetLastError());
+    length = static_cast<std::uint64_t>(size.QuadPart);
+    return 0;
+}
+
+long Read(Handle handle, void* buffer, std::size_t count, std::size_t& done)
+{
+    done = 0;
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    while (done < count) {
+        DWORD request = static_cast<DWORD>(count - done < largestRequest ? count - done : largestRequest);
+        DWORD got = 0;
+        if (!::ReadFile(ToHandle(handle), bytes + done, request, &got, nullptr))
+            return static_cast<long>(::GetLastError());
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return 0;
+}
+
+long Write(Handle handle, const void* buffer, std::size_t count, std::size_t& done)
+{
+    done = 0;
+    auto* bytes = static_cast<const unsigned char*>(buffer);
+    while (done < count) {
+        DWORD request = static_cast<DWORD>(count - done < largestRequest ? count - done : largestRequest);
+        DWORD put = 0;
+        if (!::WriteFile(ToHandle(handle), bytes + done, request, &put, nullptr))
+            return static_cast<long>(::GetLastError());
+        if (put == 0)
+            break;
+        done += put;
+    }
+    return 0;
+}
+
+long Sync(Handle handle)
+{
+    if (!::FlushFileBuffers(ToHandle(handle)))
+        return static_cast<long>(::GetLastError());
+    return 0;
+}
+
+long Close(Handle handle)
+{
+    if (!::CloseHandle(ToHandle(handle)))
+        return static_cast<long>(::GetLastError());
+    return 0;
+}
+
+FileErrorCause Cause(long osError)
+{
+    return CauseFromWin32Error(osError);
+}
+
+}
