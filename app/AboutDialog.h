@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/CDialog.h"
+
+// The version information box, opened from the system menu.
+class AboutDialog : public CDialog {
+public:
+    AboutDialog();
+    ~AboutDialog() override;
+
+protected:
+    void DoDataExchange() override;
+
+    DECLARE_MESSAGE_MAP()
+};

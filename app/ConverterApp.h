@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/CWinApp.h"
+
+// The converter program: runs the converter dialog and ends when it is closed.
+class ConverterApp : public CWinApp {
+public:
+    ConverterApp();
+    ~ConverterApp() override;
+
+    BOOL InitInstance() override;
+
+    DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/CCmdTarget.h"
+
+#include <string>
+
+class CDialog;
+
+// The one application object. Its constructor registers it; WinMain runs InitInstance.
+class CWinApp : public CCmdTarget {
+public:
+    // Without a name, string 57344, else the executable's file name without folder and extension.
+    explicit CWinApp(const char* appName = nullptr);
+    ~CWinApp() override;
+
+    virtual BOOL InitInstance();
+    // Runs the program's message loop when InitInstance returned TRUE.
+    virtual int Run();
+    // Every message box of the program: caption the application name, owner the main window,
+    // the exclamation icon when the type names none.
+    virtual int DoMessageBox(const char* text, UINT type, UINT helpId);
+    // Counted: +1 shows the wait cursor, -1 back to 0 restores the cursor from before.
+    virtual void DoWaitCursor(int change);
+
+    // The help command 0xE146: WinHelpA on the executable's name with ".HLP".
+    void OnHelp();
+
+    HINSTANCE m_hInstance = nullptr;
+    CDialog* m_pMainWnd = nullptr;
+    std::string m_pszAppName;
+
+protected:
+    // The framework's 3-D controls; nothing to do on Windows 4.0 and later.
+    BOOL Enable3dControlsStatic();
+
+private:
+    int waitCursorCount = 0;
+    HCURSOR cursorBeforeWait = nullptr;
+
+    DECLARE_MESSAGE_MAP()
+};
+
+CWinApp* AfxGetApp();
+HINSTANCE AfxGetResourceHandle();
+int AfxMessageBox(const char* text, UINT type = 0, UINT helpId = 0);
+int AfxMessageBox(UINT stringId, UINT type = 0, UINT helpId = UINT(-1));
+// A string of the program's string table, or "" when there is none.
+std::string LoadResourceString(UINT id);
+
+#define ID_HELP 0xE146
