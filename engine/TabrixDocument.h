@@ -28,6 +28,7 @@ public:
     ConvStatus Save();
 
     const TabrixRecord& GetRecord() const { return record; }
+    const std::string& GetSourcePath() const { return sourcePath; }
 
 protected:
     int loaded = 0;
