@@ -3,13 +3,77 @@
 #include "engine/RecordParser.h"
 #include "engine/RecordWriters.h"
 
+#include "platform/FileSystem.h"
+
+#include <chrono>
+#include <cstdio>
 #include <limits>
 #include <memory>
 #include <new>
+#include <random>
 
 namespace {
 constexpr unsigned loadFlags = CFile::modeRead | CFile::shareDenyWrite | CFile::typeBinary;                      // 0x8020
 constexpr unsigned saveFlags = CFile::modeWrite | CFile::shareDenyRead | CFile::modeCreate | CFile::typeBinary; // 0x9031
+// The save's access and sharing, on an existing file only, leaving its bytes alone.
+constexpr unsigned probeFlags = saveFlags & ~unsigned(CFile::modeCreate);
+// The save's access and sharing, on a name that nobody else has.
+constexpr unsigned temporaryFlags = saveFlags | CFile::modeCreateNew;
+// Names tried before giving up: a clash means another program is saving beside us.
+constexpr int temporaryAttempts = 64;
+
+// Refuses a destination that the save's own open would refuse (held by another program,
+// read-only, a folder), without cutting it. A missing destination is no refusal.
+ConvStatus CheckDestination(CFile& file, const std::string& path)
+{
+    CFileException failure;
+    if (!file.Open(path.c_str(), probeFlags, &failure))
+        return failure.cause == FileErrorCause::FileNotFound ? Success : StatusFromCause(failure.cause);
+    file.Close();
+    return Success;
+}
+
+std::uint32_t NextTemporaryNumber()
+{
+    static std::uint32_t next = [] {
+        std::uint32_t seed = static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+        try {
+            seed ^= std::random_device {}();
+        } catch (...) {
+            // The clock alone is enough: a taken name is skipped.
+        }
+        return seed;
+    }();
+    return next++;
+}
+
+// A short name in the destination's folder, so that the new file replaces the old one in one
+// step on the same volume, and the folder's path limit is not passed.
+std::string TemporaryName(const std::string& folder)
+{
+    char name[16];
+    std::snprintf(name, sizeof name, "~kv%05X.tmp", static_cast<unsigned>(NextTemporaryNumber() & 0xFFFFF));
+    return folder + name;
+}
+
+// Opens a new file beside the destination under a name that no existing file has.
+ConvStatus OpenTemporary(CFile& file, const std::string& destination, std::string& temporary)
+{
+    CFileException failure;
+    try {
+        const std::string folder = FileSystem::FolderOf(destination);
+        for (int attempt = 0; attempt < temporaryAttempts; ++attempt) {
+            temporary = TemporaryName(folder);
+            if (file.Open(temporary.c_str(), temporaryFlags, &failure))
+                return Success;
+            if (!FileSystem::IsNameTaken(failure.osError))
+                break;
+        }
+    } catch (const std::bad_alloc&) {
+        throw CMemoryException();
+    }
+    return StatusFromCause(failure.cause);
+}
 }
 
 TabrixDocument::TabrixDocument(const char* sourcePath)
@@ -106,28 +170,46 @@ int TabrixDocument::SetDestinationPath(const char* path)
 
 ConvStatus TabrixDocument::Save()
 {
-    CFileException failure;
-    if (!Open(destinationPath.c_str(), saveFlags, &failure))
-        return StatusFromCause(failure.cause);
+    // An unknown version is refused before the destination is touched.
+    if (targetVersion != version10 && targetVersion != version11 && targetVersion != version12)
+        return BadFormat;
+    // What the system says of an empty name, without making a temporary file in the working folder.
+    if (destinationPath.empty())
+        return StatusFromCause(FileErrorCause::BadPath);
+    if (ConvStatus refused = CheckDestination(*this, destinationPath); refused != Success)
+        return refused;
+    std::string temporary;
+    if (ConvStatus failed = OpenTemporary(*this, destinationPath, temporary); failed != Success)
+        return failed;
     ConvStatus status = BadFormat;
-    switch (targetVersion) {
-    case version10:
-        status = WriteVersion10(*this, record);
-        break;
-    case version11:
-        status = WriteVersion11(*this, record);
-        break;
-    case version12:
-        status = WriteVersion12(*this, record);
-        break;
-    default:
-        break;
-    }
     try {
+        status = WriteTarget();
         Close();
     } catch (...) {
+        // Close or memory failed: the framework reports it, and the destination is as it was.
         Abort();
+        FileSystem::Remove(temporary.c_str());
         throw;
     }
+    if (status == Success) {
+        if (long error = FileSystem::Replace(temporary.c_str(), destinationPath.c_str()))
+            status = StatusFromCause(FileSystem::Cause(error));
+    }
+    if (status != Success)
+        FileSystem::Remove(temporary.c_str());
     return status;
+}
+
+ConvStatus TabrixDocument::WriteTarget()
+{
+    switch (targetVersion) {
+    case version10:
+        return WriteVersion10(*this, record);
+    case version11:
+        return WriteVersion11(*this, record);
+    case version12:
+        return WriteVersion12(*this, record);
+    default:
+        return BadFormat;
+    }
 }

@@ -9,7 +9,8 @@
 #include <string>
 
 // One Tabrix file: loaded from the source path, saved to the destination path in the target
-// version. The object is itself the open file, and only inside Load and Save.
+// version. The object is itself the open file, and only inside Load and Save. A save writes
+// a new file beside the destination and puts it in place only when every write succeeded.
 class TabrixDocument : public CFile {
 public:
     explicit TabrixDocument(const char* sourcePath);
@@ -29,6 +30,9 @@ public:
 
     const TabrixRecord& GetRecord() const { return record; }
     const std::string& GetSourcePath() const { return sourcePath; }
+
+private:
+    ConvStatus WriteTarget();
 
 protected:
     int loaded = 0;

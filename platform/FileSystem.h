@@ -1,0 +1,29 @@
+#pragma once
+
+// Whole-file operations beside CFile: what a save needs to put a finished file in place of
+// another in one step. Each returns 0 or the system's error code, as FileBackend does.
+
+#include "platform/FileErrorCause.h"
+
+#include <string>
+
+namespace FileSystem {
+
+// The folder part of path, up to and including its last separator; empty for a bare name.
+std::string FolderOf(const std::string& path);
+
+// Puts the finished file at temporaryPath in place of destinationPath, in one step and
+// written through to the disk. An existing destination keeps its attributes (Windows) or
+// permission bits (POSIX). On failure the destination is as it was.
+long Replace(const char* temporaryPath, const char* destinationPath);
+
+// Deletes a file.
+long Remove(const char* path);
+
+// True when creating a new file failed only because the name is taken.
+bool IsNameTaken(long osError);
+
+// The cause of a system error code of this back end.
+FileErrorCause Cause(long osError);
+
+}

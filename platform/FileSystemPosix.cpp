@@ -1,0 +1,66 @@
+// POSIX back end of FileSystem: rename(2) replaces in one step; fsync makes it last.
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace FileSystem {
+
+namespace {
+
+// The rename is only durable once the folder's entry is on the disk. Best effort: the file
+// is already in place, and some file systems cannot sync a folder at all.
+void SyncFolder(const std::string& folder)
+{
+    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}
+
+std::string FolderOf(const std::string& path)
+{
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+long Replace(const char* temporaryPath, const char* destinationPath)
+{
+    // The new file takes the old one's permission bits, as rewriting it in place would keep them.
+    struct stat old {};
+    if (::stat(destinationPath, &old) == 0) {
+        if (::chmod(temporaryPath, old.st_mode & 07777) != 0)
+            return errno;
+    } else if (errno != ENOENT) {
+        return errno;
+    }
+    if (::rename(temporaryPath, destinationPath) != 0)
+        return errno;
+    SyncFolder(FolderOf(destinationPath));
+    return 0;
+}
+
+long Remove(const char* path)
+{
+    if (::unlink(path) != 0)
+        return errno;
+    return 0;
+}
+
+bool IsNameTaken(long osError)
+{
+    return osError == EEXIST;
+}
+
+FileErrorCause Cause(long osError)
+{
+    return CauseFromErrno(static_cast<int>(osError));
+}
+
+}

@@ -1,0 +1,58 @@
+// Win32 back end of FileSystem: ReplaceFileA over an existing file, MoveFileExA otherwise.
+#include "platform/FileSystem.h"
+
+#include <windows.h>
+
+namespace FileSystem {
+
+std::string FolderOf(const std::string& path)
+{
+    // A double-byte character's second byte may be 0x5C: it is no separator.
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        auto c = static_cast<unsigned char>(path[i]);
+        if (::IsDBCSLeadByte(c) && i + 1 < path.size()) {
+            ++i;
+            continue;
+        }
+        if (c == '\\' || c == '/' || c == ':')
+            end = i + 1;
+    }
+    return path.substr(0, end);
+}
+
+long Replace(const char* temporaryPath, const char* destinationPath)
+{
+    constexpr DWORD moveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (::GetFileAttributesA(destinationPath) != INVALID_FILE_ATTRIBUTES) {
+        // Keeps the old file's attributes, security and creation time on the new content.
+        if (::ReplaceFileA(destinationPath, temporaryPath, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+            return 0;
+        DWORD error = ::GetLastError();
+        // Only this failure has already removed the old file: the new one must take its place.
+        if (error != ERROR_UNABLE_TO_MOVE_REPLACEMENT)
+            return static_cast<long>(error);
+    }
+    if (!::MoveFileExA(temporaryPath, destinationPath, moveFlags))
+        return static_cast<long>(::GetLastError());
+    return 0;
+}
+
+long Remove(const char* path)
+{
+    if (!::DeleteFileA(path))
+        return static_cast<long>(::GetLastError());
+    return 0;
+}
+
+bool IsNameTaken(long osError)
+{
+    return osError == ERROR_FILE_EXISTS || osError == ERROR_ALREADY_EXISTS;
+}
+
+FileErrorCause Cause(long osError)
+{
+    return CauseFromWin32Error(osError);
+}
+
+}
