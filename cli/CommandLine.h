@@ -1,0 +1,28 @@
+#pragma once
+
+#include "engine/FormatVersion.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class Action { Help, Info, Convert, Dump };
+
+// What the command line asks for, checked before anything is read or written.
+struct CommandLine {
+    Action action = Action::Help;
+    FormatVersion target = 0;
+    std::optional<std::string> outDir;
+    std::vector<std::string> operands;
+};
+
+struct ParsedCommandLine {
+    std::optional<CommandLine> command;
+    std::string error; // why the command line is not usable, when there is no command
+};
+
+// args without the program's name.
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// The FormatVersion of "1.0", "1.1" or "1.2"; nothing for any other text.
+std::optional<FormatVersion> ParseTargetVersion(const std::string& text);

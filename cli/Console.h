@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string_view>
+
+// Where the tool's output goes. Every text handed in is UTF-8; the console shows it in the
+// terminal's encoding.
+class Console {
+public:
+    virtual ~Console() = default;
+
+    // Text for a reader on standard output, in the terminal's encoding.
+    virtual void Out(std::string_view text) = 0;
+    // Data on standard output that stays UTF-8 when it goes to a file or a pipe (JSON).
+    virtual void OutData(std::string_view text) = 0;
+    // Messages on standard error.
+    virtual void Err(std::string_view text) = 0;
+    // Whether standard error is a terminal, so that progress may be shown on it.
+    virtual bool ErrIsTerminal() const = 0;
+};
+
+// The process's own standard output and standard error.
+class StandardConsole : public Console {
+public:
+    StandardConsole();
+    ~StandardConsole() override;
+
+    void Out(std::string_view text) override;
+    void OutData(std::string_view text) override;
+    void Err(std::string_view text) override;
+    bool ErrIsTerminal() const override { return errIsTerminal; }
+
+private:
+    bool errIsTerminal = false;
+};

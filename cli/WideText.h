@@ -1,0 +1,12 @@
+#pragma once
+
+// Windows only: between a code page's bytes and UTF-16.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// strict: fail on bytes that do not decode instead of putting a default character in.
+std::optional<std::wstring> ToWide(unsigned codePage, std::string_view bytes, bool strict);
+// strict: fail when a character has no code of its own in the code page (no best fit).
+std::optional<std::string> FromWide(unsigned codePage, std::wstring_view text, bool strict);
