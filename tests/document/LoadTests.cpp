@@ -1,0 +1,241 @@
+#include "DocumentTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <iterator>
+#include <limits>
+#include <optional>
+
+using namespace doctest_support;
+
+namespace {
+
+// Counts opens and can stand in for the length and the read of the real file.
+class ProbedDocument : public TestDocument {
+public:
+    using TestDocument::TestDocument;
+
+    bool Open(const char* path, unsigned flags, CFileException* failure) override
+    {
+        ++opens;
+        lastFlags = flags;
+        return TestDocument::Open(path, flags, failure);
+    }
+    std::uint64_t GetLength() override
+    {
+        if (lengthFailure)
+            throw CFileException(FileErrorCause::HardIO, 23, GetFilePath());
+        return fakeLength ? *fakeLength : TestDocument::GetLength();
+    }
+    std::size_t Read(void* buffer, std::size_t count) override
+    {
+        readCount = count;
+        if (readFailure != FileErrorCause::None)
+            throw CFileException(readFailure, -1, GetFilePath());
+        return TestDocument::Read(buffer, count);
+    }
+
+    int opens = 0;
+    unsigned lastFlags = 0;
+    bool lengthFailure = false;
+    std::optional<std::uint64_t> fakeLength;
+    FileErrorCause readFailure = FileErrorCause::None;
+    std::size_t readCount = 0;
+};
+
+class Load : public ::testing::Test {
+protected:
+    ScratchFolder folder;
+};
+
+}
+
+TEST_F(Load, OpensForSharedReadingAndReadsTheWholeFileInOneRequest)
+{
+    Bytes file = NewLayout(Sample {}, 0x0102);
+    WriteBytes(folder.File("s.tbx"), file);
+    ProbedDocument document(folder.File("s.tbx").c_str());
+    EXPECT_EQ(document.Load(), Success);
+    EXPECT_EQ(document.opens, 1);
+    EXPECT_EQ(document.lastFlags, 0x8020u);
+    EXPECT_EQ(document.readCount, file.size());
+    EXPECT_FALSE(document.IsOpen());
+}
+
+TEST_F(Load, FailuresBeforeTheFileIsReadGiveTheirStatus)
+{
+    ProbedDocument empty("");
+    EXPECT_EQ(empty.Load(), NoFileName);
+    EXPECT_EQ(empty.opens, 0);
+
+    ProbedDocument missing(folder.File("absent.tbx").c_str());
+    EXPECT_EQ(missing.Load(), FileNotFound);
+    ProbedDocument missingFolder(folder.File("nowhere/absent.tbx").c_str());
+    EXPECT_EQ(missingFolder.Load(), FileNotFound);
+    ProbedDocument aFolder(folder.Path().c_str());
+    EXPECT_EQ(aFolder.Load(), AccessDenied);
+    for (auto* document : { &missing, &missingFolder, &aFolder }) {
+        EXPECT_EQ(document->Loaded(), 0);
+        EXPECT_FALSE(document->IsOpen());
+    }
+}
+
+TEST_F(Load, FileHeldOpenForWritingCannotBeOpened)
+{
+    WriteBytes(folder.File("held.tbx"), NewLayout(Sample {}, 0x0102));
+    CFile writer;
+    CFileException failure;
+    ASSERT_TRUE(writer.Open(folder.File("held.tbx").c_str(), 0x9031 & ~0x1000u, &failure));
+    TestDocument document(folder.File("held.tbx").c_str());
+    EXPECT_EQ(document.Load(), CannotOpen);
+    EXPECT_EQ(document.Loaded(), 0);
+    writer.Close();
+    EXPECT_EQ(document.Load(), Success);
+}
+
+TEST_F(Load, GetVersionReportsTheVersionThatWroteTheFile)
+{
+    TestDocument document("");
+    std::uint8_t major = 0, minor = 0;
+    LoadFrom(document, folder.File("old.tbx"), OldLayout(Sample {}));
+    EXPECT_EQ(document.GetVersion(major, minor), 1);
+    EXPECT_EQ(major, 1);
+    EXPECT_EQ(minor, 0);
+    EXPECT_EQ(document.Record().tailWords, (std::array<std::uint32_t, 3> { 2, 1, 2 }));
+
+    LoadFrom(document, folder.File("new.tbx"), NewLayout(Sample {}, 0x0102));
+    EXPECT_EQ(document.GetVersion(major, minor), 1);
+    EXPECT_EQ(major, 1);
+    EXPECT_EQ(minor, 2);
+    EXPECT_EQ(document.Record().head, 0x1234u);
+}
+
+TEST_F(Load, FailedParseIsBadFormatAndReportsNoVersion)
+{
+    Bytes truncated = NewLayout(Sample {}, 0x0102);
+    truncated.resize(truncated.size() - 1);
+    for (const Bytes& file : { truncated, Bytes {}, Bytes { 0x01, 0x00, 0x00 } }) {
+        WriteBytes(folder.File("bad.tbx"), file);
+        TestDocument document(folder.File("bad.tbx").c_str());
+        EXPECT_EQ(document.Load(), BadFormat) << file.size();
+        std::uint8_t major = 77, minor = 88;
+        EXPECT_EQ(document.GetVersion(major, minor), 0);
+        EXPECT_EQ(major, 77);
+        EXPECT_EQ(minor, 88);
+        EXPECT_FALSE(document.IsOpen());
+    }
+}
+
+TEST_F(Load, ReloadAfterResetHoldsOnlyTheNewFile)
+{
+    Sample first;
+    first.listA = { "one", "two", "three" };
+    first.lead = "first lead";
+    Sample second;
+    second.listA = { "x" };
+    second.listB = {};
+    second.lead = "";
+    TestDocument document("");
+    LoadFrom(document, folder.File("first.tbx"), NewLayout(first, 0x0101));
+
+    WriteBytes(folder.File("second.tbx"), OldLayout(second));
+    document.Reset();
+    ASSERT_EQ(document.SetSourcePath(folder.File("second.tbx").c_str()), 1);
+    ASSERT_EQ(document.Load(), Success);
+    EXPECT_EQ(document.Record().listA, std::vector<std::string> { "x" });
+    EXPECT_TRUE(document.Record().listB.empty());
+    EXPECT_EQ(document.Record().leadString, "");
+    EXPECT_EQ(document.Record().version, 0x0100);
+
+    // After a parse that failed half way, Reset is what empties the lists it filled.
+    Bytes broken = NewLayout(first, 0x0102);
+    broken.resize(broken.size() - 5);
+    WriteBytes(folder.File("broken.tbx"), broken);
+    document.Reset();
+    document.SetSourcePath(folder.File("broken.tbx").c_str());
+    ASSERT_EQ(document.Load(), BadFormat);
+    document.Reset();
+    document.SetSourcePath(folder.File("second.tbx").c_str());
+    ASSERT_EQ(document.Load(), Success);
+    EXPECT_EQ(document.Record().listA, std::vector<std::string> { "x" });
+}
+
+TEST_F(Load, StateFollowsTheTable)
+{
+    TestDocument document(folder.File("a.tbx").c_str());
+    EXPECT_EQ(document.Loaded(), 0);
+    LoadFrom(document, folder.File("a.tbx"), NewLayout(Sample {}, 0x0102));
+    EXPECT_EQ(document.Loaded(), 1);
+
+    // A load that ends before parsing leaves a loaded document loaded, record and all.
+    CFile writer;
+    ASSERT_TRUE(writer.Open(folder.File("a.tbx").c_str(), 0x9031 & ~0x1000u, nullptr));
+    EXPECT_EQ(document.Load(), CannotOpen);
+    writer.Close();
+    EXPECT_EQ(document.Loaded(), 1);
+    EXPECT_EQ(document.Record().listA.size(), 2u);
+
+    // SetSourcePath on a loaded document empties it; the numbers and the other paths stay.
+    document.SetTargetVersion(1, 0);
+    document.SetDestinationPath("dest.tbx");
+    ASSERT_EQ(document.SetSourcePath(folder.File("b.tbx").c_str()), 1);
+    EXPECT_EQ(document.Loaded(), 0);
+    EXPECT_TRUE(document.Record().listA.empty());
+    EXPECT_TRUE(document.Record().leadString.empty());
+    EXPECT_EQ(document.Record().head, 0x1234u);
+    EXPECT_EQ(document.Target(), 0x0100);
+    EXPECT_EQ(document.DestinationPath(), "dest.tbx");
+    EXPECT_EQ(document.SourcePath(), folder.File("b.tbx"));
+    EXPECT_EQ(document.Load(), FileNotFound);
+    EXPECT_EQ(document.Loaded(), 0);
+}
+
+TEST_F(Load, LengthThatNoBufferCanHoldIsOutOfMemory)
+{
+    WriteBytes(folder.File("s.tbx"), NewLayout(Sample {}, 0x0102));
+    const std::uint64_t lengths[] = {
+        std::numeric_limits<std::uint64_t>::max(),
+        std::numeric_limits<std::size_t>::max(), // L + 1 wraps to 0
+        std::uint64_t(std::numeric_limits<std::ptrdiff_t>::max()),
+    };
+    std::vector<std::uint64_t> all(std::begin(lengths), std::end(lengths));
+    // A 4 GiB file: its length wraps to 0 when cut to a 32-bit size.
+    if constexpr (sizeof(std::size_t) < sizeof(std::uint64_t))
+        all.push_back(std::uint64_t(std::numeric_limits<std::size_t>::max()) + 1);
+    for (auto length : all) {
+        ProbedDocument document(folder.File("s.tbx").c_str());
+        document.fakeLength = length;
+        EXPECT_EQ(document.Load(), OutOfMemory) << length;
+        EXPECT_EQ(document.readCount, 0u) << "no read into a short buffer";
+        EXPECT_EQ(document.Loaded(), 0);
+        EXPECT_FALSE(document.IsOpen());
+    }
+}
+
+TEST_F(Load, ReadFailureGivesItsCauseAndLeavesTheRecord)
+{
+    TestDocument reference("");
+    LoadFrom(reference, folder.File("s.tbx"), NewLayout(Sample {}, 0x0102));
+    for (auto cause : { FileErrorCause::HardIO, FileErrorCause::AccessDenied, FileErrorCause::LockViolation }) {
+        ProbedDocument document(folder.File("s.tbx").c_str());
+        document.Record().leadString = "kept";
+        document.readFailure = cause;
+        EXPECT_EQ(document.Load(), StatusFromCause(cause));
+        EXPECT_EQ(document.Record().leadString, "kept");
+        EXPECT_EQ(document.Loaded(), 0);
+        EXPECT_FALSE(document.IsOpen());
+    }
+}
+
+TEST_F(Load, LengthFailureLeavesAsTheFrameworkExceptionWithTheFileClosed)
+{
+    WriteBytes(folder.File("s.tbx"), NewLayout(Sample {}, 0x0102));
+    ProbedDocument document(folder.File("s.tbx").c_str());
+    document.lengthFailure = true;
+    EXPECT_THROW(document.Load(), CFileException);
+    EXPECT_FALSE(document.IsOpen());
+    // Nothing stays held: another load of the same file goes through.
+    document.lengthFailure = false;
+    EXPECT_EQ(document.Load(), Success);
+}

@@ -1,0 +1,144 @@
+#include "DocumentTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace doctest_support;
+
+namespace {
+
+// Fails the k-th write (counting from 1), the flush or the close with a chosen cause.
+class FailingDocument : public TestDocument {
+public:
+    using TestDocument::TestDocument;
+
+    void Write(const void* buffer, std::size_t count) override
+    {
+        if (++writes == failAt)
+            throw CFileException(cause, -1, GetFilePath());
+        TestDocument::Write(buffer, count);
+    }
+    void Flush() override
+    {
+        if (failFlush)
+            throw CFileException(cause, -1, GetFilePath());
+        TestDocument::Flush();
+    }
+    void Close() override
+    {
+        // Only the close after writing: the check of the destination closes without writes.
+        bool fail = failClose && writes > 0;
+        TestDocument::Close();
+        if (fail)
+            throw CFileException(FileErrorCause::HardIO, -1, GetFilePath());
+    }
+
+    int writes = 0;
+    int failAt = 0;
+    bool failFlush = false;
+    bool failClose = false;
+    FileErrorCause cause = FileErrorCause::None;
+};
+
+class SaveFailure : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Sample small;
+        small.listA = { "a" };
+        small.listB = { "", "bb" };
+        LoadFrom(document, folder.File("s.tbx"), NewLayout(small, 0x0102));
+        WriteBytes(destination, old);
+    }
+
+    void Arm(int failAt, FileErrorCause cause)
+    {
+        document.writes = 0;
+        document.failAt = failAt;
+        document.cause = cause;
+    }
+
+    // Writes done by a save that nothing disturbs.
+    int CountWrites(std::uint8_t minor)
+    {
+        Arm(0, FileErrorCause::None);
+        document.SetTargetVersion(1, minor);
+        document.SetDestinationPath(folder.File("count.tbx").c_str());
+        EXPECT_EQ(document.Save(), Success);
+        std::filesystem::remove(folder.File("count.tbx"));
+        return document.writes;
+    }
+
+    void ExpectUntouched(const std::string& context)
+    {
+        EXPECT_EQ(ReadBytes(destination), old) << context;
+        EXPECT_EQ(folder.Names(), (std::vector<std::string> { "d.tbx", "s.tbx" })) << context;
+        EXPECT_FALSE(document.IsOpen()) << context;
+    }
+
+    ScratchFolder folder;
+    const std::string destination = folder.File("d.tbx");
+    const Bytes old = Bytes(400, 0x5A);
+    FailingDocument document { "" };
+};
+
+}
+
+TEST_F(SaveFailure, EveryFailedWriteGivesItsCauseAndLeavesTheDestination)
+{
+    const FileErrorCause causes[] = { FileErrorCause::DiskFull, FileErrorCause::DirectoryFull, FileErrorCause::HardIO,
+        FileErrorCause::AccessDenied, FileErrorCause::SharingViolation, FileErrorCause::Generic };
+    for (std::uint8_t minor : { 0, 1, 2 }) {
+        const int total = CountWrites(minor);
+        ASSERT_GT(total, 20);
+        for (int k = 1; k <= total; ++k) {
+            for (auto cause : causes) {
+                Arm(k, cause);
+                document.SetDestinationPath(destination.c_str());
+                const std::string context = "1." + std::to_string(minor) + " write " + std::to_string(k)
+                    + " cause " + std::to_string(int(cause));
+                EXPECT_EQ(document.Save(), StatusFromCause(cause)) << context;
+                ExpectUntouched(context);
+            }
+        }
+    }
+}
+
+TEST_F(SaveFailure, FailedWriteToAnAbsentDestinationLeavesItAbsent)
+{
+    const int total = CountWrites(1);
+    for (int k = 1; k <= total; ++k) {
+        Arm(k, FileErrorCause::DiskFull);
+        document.SetDestinationPath(folder.File("new.tbx").c_str());
+        EXPECT_EQ(document.Save(), DiskFull) << k;
+        EXPECT_FALSE(Exists(folder.File("new.tbx"))) << k;
+    }
+    ExpectUntouched("absent");
+}
+
+TEST_F(SaveFailure, FailedFlushIsTheWritersStatus)
+{
+    for (auto cause : { FileErrorCause::DiskFull, FileErrorCause::HardIO }) {
+        Arm(0, cause);
+        document.failFlush = true;
+        document.SetTargetVersion(1, 1);
+        document.SetDestinationPath(destination.c_str());
+        EXPECT_EQ(document.Save(), StatusFromCause(cause));
+        ExpectUntouched("flush");
+    }
+}
+
+TEST_F(SaveFailure, FailedCloseLeavesAsTheFrameworkExceptionAndKeepsTheDestination)
+{
+    Arm(0, FileErrorCause::None);
+    document.failClose = true;
+    document.SetTargetVersion(1, 0);
+    document.SetDestinationPath(destination.c_str());
+    EXPECT_THROW(document.Save(), CFileException);
+    ExpectUntouched("close");
+    // The document is usable again afterwards.
+    document.failClose = false;
+    EXPECT_EQ(document.Save(), Success);
+    EXPECT_NE(ReadBytes(destination), old);
+}

@@ -1,0 +1,230 @@
+#include "DocumentTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+using namespace doctest_support;
+
+namespace {
+
+class CountingDocument : public TestDocument {
+public:
+    using TestDocument::TestDocument;
+    bool Open(const char* path, unsigned flags, CFileException* failure) override
+    {
+        ++opens;
+        return TestDocument::Open(path, flags, failure);
+    }
+    int opens = 0;
+};
+
+class Save : public ::testing::Test {
+protected:
+    // A document loaded from a 1.2 file whose W4 is 6.
+    void SetUp() override
+    {
+        sample.words[3] = 6;
+        LoadFrom(document, folder.File("s.tbx"), NewLayout(sample, 0x0102));
+    }
+
+    ConvStatus SaveAs(std::uint8_t major, std::uint8_t minor, const std::string& path)
+    {
+        document.SetTargetVersion(major, minor);
+        EXPECT_EQ(document.SetDestinationPath(path.c_str()), 1);
+        return document.Save();
+    }
+
+    static Sample WithW4(Sample sample, std::uint32_t w4)
+    {
+        sample.words[3] = w4;
+        return sample;
+    }
+
+    ScratchFolder folder;
+    Sample sample;
+    CountingDocument document { "" };
+};
+
+}
+
+TEST_F(Save, EachTargetWritesItsLayout)
+{
+    ASSERT_EQ(SaveAs(1, 0, folder.File("d10.tbx")), Success);
+    EXPECT_EQ(ReadBytes(folder.File("d10.tbx")), OldLayout(WithW4(sample, 3)));
+
+    ASSERT_EQ(SaveAs(1, 1, folder.File("d11.tbx")), Success);
+    EXPECT_EQ(document.Target(), 0x0101);
+    Bytes v11 = ReadBytes(folder.File("d11.tbx"));
+    EXPECT_EQ(v11, NewLayout(WithW4(sample, 3), 0x0101));
+    ASSERT_GT(v11.size(), 18u);
+    EXPECT_EQ(v11[18], 3) << "W4 of the new layout sits at offset 18";
+
+    // The record still holds 6: a later save as 1.2 writes it unchanged.
+    EXPECT_EQ(document.Record().words[3], 6u);
+    ASSERT_EQ(SaveAs(1, 2, folder.File("d12.tbx")), Success);
+    EXPECT_EQ(ReadBytes(folder.File("d12.tbx")), NewLayout(sample, 0x0102));
+    EXPECT_EQ(document.Loaded(), 1);
+    EXPECT_FALSE(document.IsOpen());
+}
+
+TEST_F(Save, OldFileGainsTheDefaultsOfTheNewLayout)
+{
+    Sample old = sample;
+    old.head = 0x00AB1234; // the upper half is dropped by the new layout
+    LoadFrom(document, folder.File("old.tbx"), OldLayout(old));
+    ASSERT_EQ(SaveAs(1, 2, folder.File("d.tbx")), Success);
+    Sample expected = old;
+    expected.head = 0x1234;
+    for (auto& word : expected.extWords)
+        word = 0;
+    const std::uint32_t tail[3] = { 2, 1, 2 };
+    std::copy_n(tail, 3, expected.tailWords);
+    EXPECT_EQ(ReadBytes(folder.File("d.tbx")), NewLayout(expected, 0x0102));
+}
+
+TEST_F(Save, ExistingDestinationIsReplacedWhole)
+{
+    // Longer than the new content: nothing of it may stay behind the new bytes.
+    Bytes old(5000, 0xEE);
+    WriteBytes(folder.File("d.tbx"), old);
+    ASSERT_EQ(SaveAs(1, 1, folder.File("d.tbx")), Success);
+    EXPECT_EQ(ReadBytes(folder.File("d.tbx")), NewLayout(WithW4(sample, 3), 0x0101));
+    EXPECT_EQ(folder.Names(), (std::vector<std::string> { "d.tbx", "s.tbx" }));
+}
+
+TEST_F(Save, ConvertsAFileInPlace)
+{
+    ASSERT_EQ(SaveAs(1, 0, folder.File("s.tbx")), Success);
+    EXPECT_EQ(ReadBytes(folder.File("s.tbx")), OldLayout(WithW4(sample, 3)));
+    EXPECT_EQ(folder.Names(), std::vector<std::string> { "s.tbx" });
+    TestDocument again(folder.File("s.tbx").c_str());
+    ASSERT_EQ(again.Load(), Success);
+    std::uint8_t major = 0, minor = 9;
+    again.GetVersion(major, minor);
+    EXPECT_EQ(major, 1);
+    EXPECT_EQ(minor, 0);
+}
+
+TEST_F(Save, UnknownTargetIsBadFormatBeforeAnythingIsTouched)
+{
+    WriteBytes(folder.File("existing.tbx"), Bytes { 1, 2, 3 });
+    for (auto [major, minor] : { std::pair { 1, 3 }, std::pair { 0, 0 }, std::pair { 2, 0 }, std::pair { 0, 1 } }) {
+        document.opens = 0;
+        EXPECT_EQ(SaveAs(std::uint8_t(major), std::uint8_t(minor), folder.File("absent.tbx")), BadFormat);
+        EXPECT_EQ(SaveAs(std::uint8_t(major), std::uint8_t(minor), folder.File("existing.tbx")), BadFormat);
+        EXPECT_EQ(document.opens, 0);
+    }
+    EXPECT_FALSE(Exists(folder.File("absent.tbx")));
+    EXPECT_EQ(ReadBytes(folder.File("existing.tbx")), (Bytes { 1, 2, 3 }));
+    EXPECT_EQ(folder.Names(), (std::vector<std::string> { "existing.tbx", "s.tbx" }));
+}
+
+TEST_F(Save, RefusedDestinationGivesItsStatusAndStaysAsItWas)
+{
+    const Bytes old = { 'o', 'l', 'd' };
+    WriteBytes(folder.File("held.tbx"), old);
+    {
+        // Another program reads it: the save's sharing does not let it in.
+        CFile reader;
+        ASSERT_TRUE(reader.Open(folder.File("held.tbx").c_str(), 0x8020, nullptr));
+        EXPECT_EQ(SaveAs(1, 2, folder.File("held.tbx")), CannotOpen);
+        EXPECT_EQ(SaveAs(1, 0, folder.File("held.tbx")), CannotOpen);
+    }
+    EXPECT_EQ(ReadBytes(folder.File("held.tbx")), old);
+
+    std::filesystem::create_directory(folder.File("sub"));
+    EXPECT_EQ(SaveAs(1, 2, folder.File("sub")), AccessDenied);
+    EXPECT_TRUE(std::filesystem::is_directory(folder.File("sub")));
+    EXPECT_TRUE(std::filesystem::is_empty(folder.File("sub")));
+
+    EXPECT_EQ(SaveAs(1, 2, folder.File("nowhere/d.tbx")), FileNotFound);
+    EXPECT_EQ(SaveAs(1, 2, ""), FileNotFound);
+    EXPECT_EQ(folder.Names(), (std::vector<std::string> { "held.tbx", "s.tbx", "sub" }));
+    EXPECT_FALSE(document.IsOpen());
+
+    // Once the other program lets go, the same save goes through.
+    EXPECT_EQ(SaveAs(1, 2, folder.File("held.tbx")), Success);
+    EXPECT_EQ(ReadBytes(folder.File("held.tbx")), NewLayout(sample, 0x0102));
+}
+
+TEST_F(Save, TemporaryNameTakenMeanwhileIsLeftAloneAndAnotherIsUsed)
+{
+    // Another program creates each of the first names just before the save does.
+    class RacedDocument : public TestDocument {
+    public:
+        using TestDocument::TestDocument;
+        bool Open(const char* path, unsigned flags, CFileException* failure) override
+        {
+            if ((flags & CFile::modeCreateNew) && taken.size() < 3) {
+                WriteBytes(path, Bytes { 'm', 'i', 'n', 'e' });
+                taken.push_back(path);
+            }
+            return TestDocument::Open(path, flags, failure);
+        }
+        std::vector<std::string> taken;
+    };
+    RacedDocument raced("");
+    LoadFrom(raced, folder.File("s.tbx"), NewLayout(sample, 0x0102));
+    raced.SetTargetVersion(1, 2);
+    raced.SetDestinationPath(folder.File("d.tbx").c_str());
+    ASSERT_EQ(raced.Save(), Success);
+    ASSERT_EQ(raced.taken.size(), 3u);
+    for (const auto& path : raced.taken)
+        EXPECT_EQ(ReadBytes(path), (Bytes { 'm', 'i', 'n', 'e' })) << path;
+    EXPECT_EQ(ReadBytes(folder.File("d.tbx")), NewLayout(sample, 0x0102));
+    EXPECT_EQ(folder.Names().size(), 5u);
+}
+
+#ifndef _WIN32
+TEST_F(Save, ReplacedDestinationKeepsItsPermissionBits)
+{
+    WriteBytes(folder.File("d.tbx"), Bytes { 0 });
+    ASSERT_EQ(::chmod(folder.File("d.tbx").c_str(), 0640), 0);
+    ASSERT_EQ(SaveAs(1, 2, folder.File("d.tbx")), Success);
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.File("d.tbx").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+#else
+TEST_F(Save, ReplacedDestinationKeepsItsAttributes)
+{
+    const std::string path = folder.File("d.tbx");
+    WriteBytes(path, Bytes { 0 });
+    ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_EQ(SaveAs(1, 2, path), Success);
+    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(ReadBytes(path), NewLayout(sample, 0x0102));
+}
+
+TEST_F(Save, FolderWhoseNameEndsInA5CTrailByte)
+{
+    // 表 is 0x95 0x5C in code page 932: its second byte is no separator.
+    const std::string sub = folder.Path() + "\\\x95\x5C";
+    ASSERT_TRUE(::CreateDirectoryA(sub.c_str(), nullptr));
+    const std::string path = sub + "\\d.tbx";
+    WriteBytes(path, Bytes { 1 });
+    ASSERT_EQ(SaveAs(1, 0, path), Success);
+    EXPECT_EQ(ReadBytes(path), OldLayout(WithW4(sample, 3)));
+    WIN32_FIND_DATAA found {};
+    HANDLE search = ::FindFirstFileA((sub + "\\*").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    std::vector<std::string> names;
+    do {
+        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..")
+            names.push_back(found.cFileName);
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    EXPECT_EQ(names, std::vector<std::string> { "d.tbx" });
+    EXPECT_EQ(folder.Names().size(), 2u);
+}
+#endif
