@@ -64,21 +64,10 @@ ScratchFolder::ScratchFolder()
     path = base.string();
 }
 
-ScratchFolder::ScratchFolder(std::string existing)
-    : path(std::move(existing))
-    , owned(false)
-{
-}
-
 ScratchFolder::~ScratchFolder()
 {
     std::error_code ignored;
-    if (owned) {
-        fs::remove_all(path, ignored);
-        return;
-    }
-    for (const auto& entry : fs::directory_iterator(path, ignored))
-        fs::remove_all(entry.path(), ignored);
+    fs::remove_all(path, ignored);
 }
 
 std::string ScratchFolder::File(const std::string& name) const
@@ -88,8 +77,13 @@ std::string ScratchFolder::File(const std::string& name) const
 
 std::vector<std::string> ScratchFolder::Names() const
 {
+    return NamesIn(path);
+}
+
+std::vector<std::string> NamesIn(const std::string& folder)
+{
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path))
+    for (const auto& entry : fs::directory_iterator(folder))
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;

@@ -16,7 +16,6 @@ using Bytes = std::vector<std::uint8_t>;
 class ScratchFolder {
 public:
     ScratchFolder();
-    explicit ScratchFolder(std::string existing);
     ~ScratchFolder();
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
@@ -28,8 +27,10 @@ public:
 
 private:
     std::string path;
-    bool owned = true;
 };
+
+// The names in a folder, sorted.
+std::vector<std::string> NamesIn(const std::string& folder);
 
 Bytes ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const Bytes& bytes);
