@@ -29,6 +29,11 @@ protected:
     BOOL CanConvert();
     void OnCloseButton();
 
+    // The system menu's separator and about item (string 101), when both exist.
+    void AppendAboutItem();
+    // The three target versions 1.0, 1.1 and 1.2 with their FormatVersion as item data.
+    void FillVersionList();
+
     std::string versionFormat;
     TabrixDocument* document = nullptr;
     HICON icon = nullptr;

@@ -48,8 +48,8 @@ public:                                                        \
     const MessageMap* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
     const MessageMap* theClass::GetThisMessageMap()            \
     {                                                          \
-        using ThisClass = theClass;                            \
-        using TheBaseClass = baseClass;                        \
+        using ThisClass [[maybe_unused]] = theClass;           \
+        using TheBaseClass [[maybe_unused]] = baseClass;       \
         static const MessageMapEntry entries[] = {
 
 #define END_MESSAGE_MAP()                                      \

@@ -11,6 +11,7 @@ public:
     ~CDialog() override;
 
     // The code the dialog was ended with, or -1 when it cannot be created (no template).
+    // Without a parent, the dialog is owned by the main window (disabled while it runs).
     virtual INT_PTR DoModal();
 
     virtual BOOL OnInitDialog();
@@ -39,6 +40,9 @@ protected:
 private:
     static INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleMessageUnguarded(UINT message, WPARAM wParam, LPARAM lParam);
+    // WM_HELP at a top-level dialog: the help command to the main window.
+    INT_PTR OnHelpRequest();
 
     UINT templateId;
     HWND parent;

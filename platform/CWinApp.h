@@ -21,17 +21,25 @@ public:
     virtual int DoMessageBox(const char* text, UINT type, UINT helpId);
     // Counted: +1 shows the wait cursor, -1 back to 0 restores the cursor from before.
     virtual void DoWaitCursor(int change);
+    int GetWaitCursorCount() const { return waitCursorCount; }
 
     // The help command 0xE146: WinHelpA on the executable's name with ".HLP".
     void OnHelp();
+    // Opens the help file; string 61703 in a message box when the help cannot be started.
+    virtual void WinHelp(ULONG_PTR data, UINT command);
 
     HINSTANCE m_hInstance = nullptr;
     CDialog* m_pMainWnd = nullptr;
     std::string m_pszAppName;
+    std::string m_pszHelpFilePath;
 
 protected:
     // The framework's 3-D controls; nothing to do on Windows 4.0 and later.
     BOOL Enable3dControlsStatic();
+
+    // The system calls behind DoMessageBox and WinHelp, apart so that tests can watch them.
+    virtual int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type);
+    virtual BOOL CallWinHelp(HWND owner, const char* helpFile, UINT command, ULONG_PTR data);
 
 private:
     int waitCursorCount = 0;
@@ -48,3 +56,18 @@ int AfxMessageBox(UINT stringId, UINT type = 0, UINT helpId = UINT(-1));
 std::string LoadResourceString(UINT id);
 
 #define ID_HELP 0xE146
+#define AFX_IDS_APP_TITLE 0xE000
+#define AFX_IDS_UNTITLED 0xF006
+#define AFX_IDP_FAILED_MEMORY_ALLOC 0xF023
+#define AFX_IDP_FAILED_TO_LAUNCH_HELP 0xF107
+#define AFX_IDP_INTERNAL_FAILURE 0xF108
+#define AFX_IDP_FILE_NONE 0xF1A0
+
+// The application's wait cursor for the object's lifetime, so that every way out turns it off.
+class CWaitCursor {
+public:
+    CWaitCursor() { if (CWinApp* app = AfxGetApp()) app->DoWaitCursor(1); }
+    ~CWaitCursor() { if (CWinApp* app = AfxGetApp()) app->DoWaitCursor(-1); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+};

@@ -1,0 +1,109 @@
+#include "app/ConverterDialog.h"
+
+#include "app/AboutDialog.h"
+#include "app/VersionText.h"
+#include "app/resource.h"
+#include "engine/TabrixDocument.h"
+#include "platform/CWinApp.h"
+
+BEGIN_MESSAGE_MAP(ConverterDialog, CDialog)
+ON_WM_SYSCOMMAND()
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
+ON_BN_CLICKED(IDC_DEST_BROWSE, OnBrowseDestination)
+ON_BN_CLICKED(IDC_SOURCE_BROWSE, OnBrowseSource)
+ON_BN_CLICKED(IDC_CLOSE, OnCloseButton)
+ON_EN_CHANGE(IDC_DEST_PATH, OnInputChanged)
+ON_EN_CHANGE(IDC_SOURCE_PATH, OnInputChanged)
+ON_CBN_SELCHANGE(IDC_TARGET_VERSION, OnInputChanged)
+END_MESSAGE_MAP()
+
+ConverterDialog::ConverterDialog(HWND parent)
+    : CDialog(IDD_CONVERTER, parent)
+    , icon(LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME)))
+{
+}
+
+ConverterDialog::~ConverterDialog()
+{
+    delete document;
+}
+
+void ConverterDialog::DoDataExchange()
+{
+}
+
+BOOL ConverterDialog::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    AppendAboutItem();
+
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+
+    // The label's initial text is the template of every version text, not something to show.
+    versionFormat = GetDlgItemText(IDC_SOURCE_VERSION);
+    SetDlgItemText(IDC_SOURCE_VERSION, "");
+    FillVersionList();
+
+    EnableWindow(GetDlgItem(IDOK), FALSE);
+    return TRUE;
+}
+
+void ConverterDialog::AppendAboutItem()
+{
+    HMENU menu = GetSystemMenu(FALSE);
+    if (!menu)
+        return;
+    std::string text = LoadResourceString(IDS_ABOUTBOX);
+    if (text.empty())
+        return;
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, text.c_str());
+}
+
+void ConverterDialog::FillVersionList()
+{
+    for (unsigned minor = 0; minor <= 2; ++minor) {
+        std::string text = FormatVersionText(versionFormat, 1, minor);
+        LRESULT index = SendDlgItemMessage(IDC_TARGET_VERSION, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        // CB_ERR or CB_ERRSPACE: no entry to give data to (index -1 would mean every entry).
+        if (index < 0)
+            continue;
+        SendDlgItemMessage(IDC_TARGET_VERSION, CB_SETITEMDATA, WPARAM(index), LPARAM((minor & 0xFF) | 0x0100));
+    }
+}
+
+void ConverterDialog::OnSysCommand(UINT nID, LPARAM lParam)
+{
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        AboutDialog about;
+        about.DoModal();
+        return;
+    }
+    Default();
+}
+
+void ConverterDialog::OnPaint()
+{
+    if (!IsIconic()) {
+        Default();
+        return;
+    }
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(m_hWnd, &paint);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    int cx = GetSystemMetrics(SM_CXICON);
+    int cy = GetSystemMetrics(SM_CYICON);
+    RECT client;
+    GetClientRect(m_hWnd, &client);
+    int x = (client.right - client.left - cx + 1) / 2;
+    int y = (client.bottom - client.top - cy + 1) / 2;
+    DrawIcon(dc, x, y, icon);
+    EndPaint(m_hWnd, &paint);
+}
+
+HCURSOR ConverterDialog::OnQueryDragIcon()
+{
+    return static_cast<HCURSOR>(icon);
+}

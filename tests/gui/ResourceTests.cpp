@@ -1,0 +1,259 @@
+// The resources as built into Kovrel.exe: dialog templates, strings, icon and version block.
+#include "app/resource.h"
+#include "gui/DialogTemplate.h"
+#include "gui/KovrelModule.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+const WORD japanese = MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN);
+const wchar_t* const font = L"ＭＳ Ｐゴシック";
+
+struct ExpectedItem {
+    int id;
+    const wchar_t* className;
+    const wchar_t* text;
+    DWORD style; // complete, WS_CHILD | WS_VISIBLE included
+    short x, y, cx, cy;
+};
+
+const DWORD child = WS_CHILD | WS_VISIBLE;
+
+void ExpectItems(const DialogTemplate& dialog, const std::vector<ExpectedItem>& expected)
+{
+    ASSERT_EQ(dialog.items.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE("control " + std::to_string(i));
+        const TemplateItem& item = dialog.items[i];
+        const ExpectedItem& want = expected[i];
+        EXPECT_EQ(WORD(item.id), WORD(want.id));
+        EXPECT_EQ(_wcsicmp(ClassNameOf(item.windowClass).c_str(), want.className), 0) << ClassNameOf(item.windowClass).size();
+        EXPECT_FALSE(item.title.isOrdinal);
+        EXPECT_EQ(item.title.text, want.text);
+        EXPECT_EQ(item.style, want.style) << std::hex << item.style;
+        EXPECT_EQ(item.exStyle, 0u);
+        EXPECT_EQ(item.x, want.x);
+        EXPECT_EQ(item.y, want.y);
+        EXPECT_EQ(item.cx, want.cx);
+        EXPECT_EQ(item.cy, want.cy);
+        EXPECT_EQ(item.extraCount, 0);
+    }
+}
+
+class KovrelResourceTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(kovrel.module, nullptr) << KovrelPath(); }
+
+    KovrelResources kovrel;
+};
+
+TEST_F(KovrelResourceTest, ConverterTemplateIsExtendedWithEveryControlAsDesigned)
+{
+    auto dialog = LoadDialogTemplate(kovrel.module, IDD_CONVERTER);
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(dialog->extended);
+    EXPECT_EQ(dialog->style, 0x90C800C0u) << std::hex << dialog->style;
+    EXPECT_EQ(dialog->exStyle, 0x00040000u) << std::hex << dialog->exStyle;
+    EXPECT_EQ(dialog->x, 0);
+    EXPECT_EQ(dialog->y, 0);
+    EXPECT_EQ(dialog->cx, 214);
+    EXPECT_EQ(dialog->cy, 119);
+    EXPECT_FALSE(dialog->menu.isOrdinal || !dialog->menu.text.empty());
+    EXPECT_FALSE(dialog->windowClass.isOrdinal || !dialog->windowClass.text.empty());
+    EXPECT_EQ(dialog->title, L"Tabrix ファイルコンバータ");
+    EXPECT_EQ(dialog->pointSize, 9);
+    EXPECT_EQ(dialog->weight, 0);
+    EXPECT_EQ(dialog->italic, 0);
+    EXPECT_EQ(dialog->charset, 1);
+    EXPECT_EQ(dialog->typeface, font);
+
+    ExpectItems(*dialog, {
+        { -1, L"STATIC", L"変換元(&S)", child | SS_LEFT | WS_GROUP, 10, 10, 30, 10 },
+        { IDC_SOURCE_PATH, L"EDIT", L"", child | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 45, 10, 120, 12 },
+        { IDC_SOURCE_BROWSE, L"BUTTON", L"参照(&B)...", child | BS_PUSHBUTTON | WS_TABSTOP, 170, 10, 35, 15 },
+        { -1, L"STATIC", L"作成したTabrix のバージョン：", child | SS_LEFT | WS_GROUP, 45, 25, 90, 10 },
+        { IDC_SOURCE_VERSION, L"STATIC", L"%d.%d", child | SS_CENTER | SS_SUNKEN | WS_GROUP, 140, 25, 25, 10 },
+        { -1, L"STATIC", L"変換先(&D)", child | SS_LEFT | WS_GROUP, 10, 45, 30, 10 },
+        { IDC_DEST_PATH, L"EDIT", L"", child | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 45, 45, 120, 12 },
+        { IDC_DEST_BROWSE, L"BUTTON", L"参照(&R)...", child | BS_PUSHBUTTON | WS_TABSTOP, 170, 45, 35, 15 },
+        { -1, L"STATIC", L"新しいファイルのバージョン(&V)", child | SS_LEFT | WS_GROUP, 45, 65, 90, 10 },
+        { IDC_TARGET_VERSION, L"COMBOBOX", L"", child | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP, 140, 65, 25, 55 },
+        { IDOK, L"BUTTON", L"OK", child | BS_DEFPUSHBUTTON | WS_TABSTOP, 50, 95, 50, 15 },
+        { IDC_CLOSE, L"BUTTON", L"閉じる(&C)", child | BS_PUSHBUTTON | WS_TABSTOP, 105, 95, 50, 15 },
+    });
+}
+
+TEST_F(KovrelResourceTest, AboutTemplateIsStandardWithIconTextAndOk)
+{
+    auto dialog = LoadDialogTemplate(kovrel.module, IDD_ABOUTBOX);
+    ASSERT_TRUE(dialog);
+    EXPECT_FALSE(dialog->extended);
+    EXPECT_EQ(dialog->style, 0x80C800C0u) << std::hex << dialog->style;
+    EXPECT_EQ(dialog->exStyle, 0u);
+    EXPECT_EQ(dialog->x, 0);
+    EXPECT_EQ(dialog->y, 0);
+    EXPECT_EQ(dialog->cx, 229);
+    EXPECT_EQ(dialog->cy, 55);
+    EXPECT_FALSE(dialog->menu.isOrdinal || !dialog->menu.text.empty());
+    EXPECT_FALSE(dialog->windowClass.isOrdinal || !dialog->windowClass.text.empty());
+    EXPECT_EQ(dialog->title, L"Kovrel のﾊﾞｰｼﾞｮﾝ情報 ");
+    EXPECT_EQ(dialog->pointSize, 9);
+    EXPECT_EQ(dialog->typeface, font);
+
+    ASSERT_EQ(dialog->items.size(), 4u);
+    const TemplateItem& icon = dialog->items[0];
+    EXPECT_EQ(WORD(icon.id), WORD(-1));
+    EXPECT_EQ(_wcsicmp(ClassNameOf(icon.windowClass).c_str(), L"STATIC"), 0);
+    EXPECT_TRUE(icon.title.isOrdinal);
+    EXPECT_EQ(icon.title.ordinal, IDR_MAINFRAME);
+    EXPECT_EQ(icon.style, child | SS_ICON) << std::hex << icon.style;
+    EXPECT_EQ(icon.x, 11);
+    EXPECT_EQ(icon.y, 17);
+    EXPECT_EQ(icon.cx, 20);
+    EXPECT_EQ(icon.cy, 20);
+
+    DialogTemplate rest = *dialog;
+    rest.items.erase(rest.items.begin());
+    ExpectItems(rest, {
+        { -1, L"STATIC", L"Tabrix ファイルコンバータ：Kovrel Version 1.2", child | SS_LEFT | SS_NOPREFIX | WS_GROUP, 40, 10, 145, 8 },
+        { IDOK, L"BUTTON", L"OK", child | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 190, 10, 32, 14 },
+        { -1, L"STATIC", rest.items.size() == 3 ? rest.items[2].title.text.c_str() : L"", child | SS_LEFT | WS_GROUP, 40, 25, 172, 8 },
+    });
+    EXPECT_FALSE(rest.items[2].title.text.empty()) << "the second information line";
+}
+
+TEST_F(KovrelResourceTest, EveryResourceIsJapanese)
+{
+    struct Wanted {
+        LPCWSTR type;
+        LPCWSTR name;
+    };
+    // String ids n live in block n / 16 + 1.
+    const Wanted wanted[] = {
+        { MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(IDD_CONVERTER) },
+        { MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(IDD_ABOUTBOX) },
+        { MAKEINTRESOURCEW(14), MAKEINTRESOURCEW(IDR_MAINFRAME) },
+        { MAKEINTRESOURCEW(16), MAKEINTRESOURCEW(1) },
+        { MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(IDS_ABOUTBOX / 16 + 1) },
+        { MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(61446 / 16 + 1) },
+        { MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(61856 / 16 + 1) },
+    };
+    for (const Wanted& resource : wanted) {
+        SCOPED_TRACE(reinterpret_cast<ULONG_PTR>(resource.name));
+        EXPECT_NE(FindResourceExW(kovrel.module, resource.type, resource.name, japanese), nullptr);
+    }
+}
+
+TEST_F(KovrelResourceTest, StringTableHoldsTheAboutItemAndTheFrameworkTexts)
+{
+    const std::pair<UINT, const wchar_t*> strings[] = {
+        { 101, L"ﾊﾞｰｼﾞｮﾝ情報(Kovrel) (&A)..." },
+        { 61446, L"無題のﾌｧｲﾙ" },
+        { 61475, L"ﾒﾓﾘが不足しています。" },
+        { 61703, L"ﾍﾙﾌﾟの起動に失敗しました。" },
+        { 61704, L"ｱﾌﾟﾘｹｰｼｮﾝの内部ｴﾗｰです。" },
+        { 61856, L"ｴﾗｰはありません。" },
+        { 61857, L"%1 へのｱｸｾｽ中に予期しないｴﾗｰが発生しました。" },
+        { 61858, L"%1 が見つかりません。" },
+        { 61859, L"%1 は無効なﾊﾟｽです。" },
+        { 61860, L"開いているﾌｧｲﾙが多すぎるため %1 を開けませんでした。" },
+        { 61861, L"%1 へのｱｸｾｽは拒否されました。" },
+        { 61862, L"%1 へ無効なﾌｧｲﾙ ﾊﾝﾄﾞﾙが関連付けられています。" },
+        { 61863, L"%1 could not be removed because it is the current directory." },
+        { 61864, L"ﾃﾞｨﾚｸﾄﾘの空き容量が不足しているため %1 を作成できません。" },
+        { 61865, L"%1 のｼｰｸに失敗しました" },
+        { 61866, L"%1 へのｱｸｾｽ中にﾊｰﾄﾞｳｪｱ I/O ｴﾗｰが報告されました。" },
+        { 61867, L"%1 へのｱｸｾｽ中に共有違反が発生しました。" },
+        { 61868, L"%1 へのｱｸｾｽ中にﾛｯｷﾝｸﾞ違反が発生しました。" },
+        { 61869, L"%1 へのｱｸｾｽ中にﾃﾞｨｽｸの空き容量が不足しました。" },
+        { 61870, L"%1 の末尾以降にｱｸｾｽしようとしました。" },
+    };
+    for (const auto& [id, text] : strings) {
+        SCOPED_TRACE(id);
+        wchar_t buffer[256] = {};
+        LoadStringW(kovrel.module, id, buffer, 256);
+        EXPECT_STREQ(buffer, text);
+    }
+    // No application title: the executable's name is the caption of every message box.
+    wchar_t title[16] = {};
+    EXPECT_EQ(LoadStringW(kovrel.module, 57344, title, 16), 0);
+}
+
+TEST_F(KovrelResourceTest, IconHasA32And16PixelImageOf16Colours)
+{
+    HRSRC group = FindResourceW(kovrel.module, MAKEINTRESOURCEW(IDR_MAINFRAME), MAKEINTRESOURCEW(14));
+    ASSERT_NE(group, nullptr);
+    auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(kovrel.module, group)));
+    ASSERT_NE(bytes, nullptr);
+    DWORD size = SizeofResource(kovrel.module, group);
+    ASSERT_GE(size, 6u);
+    WORD count = WORD(bytes[4] | bytes[5] << 8);
+    ASSERT_EQ(count, 2);
+    ASSERT_GE(size, 6u + 14u * count);
+    std::vector<int> sizes;
+    for (WORD i = 0; i < count; ++i) {
+        const BYTE* entry = bytes + 6 + 14 * i;
+        EXPECT_EQ(entry[0], entry[1]) << "square";
+        sizes.push_back(entry[0]);
+        EXPECT_EQ(entry[2], 16) << "colours";
+        EXPECT_EQ(entry[6] | entry[7] << 8, 4) << "bits per pixel";
+    }
+    EXPECT_EQ(sizes, (std::vector<int> { 32, 16 }));
+}
+
+TEST(KovrelVersionBlock, HoldsVersion1201ForAJapaneseWindowsApplication)
+{
+    std::string path = KovrelPath();
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> block(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010002u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010002u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
+    EXPECT_EQ(fixed->dwFileOS, DWORD(VOS__WINDOWS32));
+    EXPECT_EQ(fixed->dwFileType, DWORD(VFT_APP));
+    EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, 0u);
+
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+    ASSERT_GE(length, 4u);
+    EXPECT_EQ(translation[0], 0x0411);
+    EXPECT_EQ(translation[1], 0x04B0);
+
+    const std::pair<const wchar_t*, const wchar_t*> values[] = {
+        { L"FileDescription", L"Kovrel" },
+        { L"InternalName", L"Kovrel" },
+        { L"OriginalFilename", L"Kovrel.EXE" },
+        { L"ProductName", L"Kovrel ｱﾌﾟﾘｹｰｼｮﾝ" },
+        { L"FileVersion", L"1, 2, 0, 1" },
+        { L"ProductVersion", L"1, 2, 0, 1" },
+        { L"CompanyName", L"" },
+    };
+    for (const auto& [name, expected] : values) {
+        SCOPED_TRACE(testing::Message() << static_cast<const void*>(name));
+        std::wstring query = std::wstring(L"\\StringFileInfo\\041104b0\\") + name;
+        wchar_t* text = nullptr;
+        length = 0;
+        BOOL found = VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text), &length);
+        ASSERT_TRUE(found || *expected == 0);
+        std::wstring value = found && text ? std::wstring(text, wcsnlen(text, length)) : std::wstring();
+        EXPECT_EQ(value, expected);
+        if (*expected == 0) {
+            // Present, even though empty.
+            EXPECT_TRUE(found);
+        }
+    }
+}
+
+} // namespace
