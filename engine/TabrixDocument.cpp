@@ -30,6 +30,8 @@ ConvStatus CheckDestination(CFile& file, const std::string& path)
     if (!file.Open(path.c_str(), probeFlags, &failure))
         return failure.cause == FileErrorCause::FileNotFound ? Success : StatusFromCause(failure.cause);
     file.Close();
+    if (long error = FileSystem::RecreateRefusal(path.c_str()))
+        return StatusFromCause(FileSystem::Cause(error));
     return Success;
 }
 
@@ -178,8 +180,15 @@ ConvStatus TabrixDocument::Save()
         return StatusFromCause(FileErrorCause::BadPath);
     if (ConvStatus refused = CheckDestination(*this, destinationPath); refused != Success)
         return refused;
+    // Through a symbolic link the new file replaces its target, and the link stays.
+    std::string target;
+    try {
+        target = FileSystem::ResolveLinks(destinationPath);
+    } catch (const std::bad_alloc&) {
+        throw CMemoryException();
+    }
     std::string temporary;
-    if (ConvStatus failed = OpenTemporary(*this, destinationPath, temporary); failed != Success)
+    if (ConvStatus failed = OpenTemporary(*this, target, temporary); failed != Success)
         return failed;
     ConvStatus status = BadFormat;
     try {
@@ -192,7 +201,7 @@ ConvStatus TabrixDocument::Save()
         throw;
     }
     if (status == Success) {
-        if (long error = FileSystem::Replace(temporary.c_str(), destinationPath.c_str()))
+        if (long error = FileSystem::Replace(temporary.c_str(), target.c_str()))
             status = StatusFromCause(FileSystem::Cause(error));
     }
     if (status != Success)

@@ -17,6 +17,14 @@ std::string FolderOf(const std::string& path);
 // permission bits (POSIX). On failure the destination is as it was.
 long Replace(const char* temporaryPath, const char* destinationPath);
 
+// 0, or the error that recreating the existing file at path would give although opening it
+// for writing succeeds (Windows refuses to recreate a hidden or system file).
+long RecreateRefusal(const char* path);
+
+// The file that writing to path reaches: a symbolic link's target, so that replacing the
+// file keeps the link. Else path itself.
+std::string ResolveLinks(const std::string& path);
+
 // Deletes a file.
 long Remove(const char* path);
 

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,9 +33,13 @@ std::string FolderOf(const std::string& path)
 
 long Replace(const char* temporaryPath, const char* destinationPath)
 {
-    // The new file takes the old one's permission bits, as rewriting it in place would keep them.
+    // The new file takes the old one's owner and permission bits, as rewriting it in place
+    // would keep them. The owner only where we may give it (as root); the bits come after,
+    // since a change of owner clears the set-id bits.
     struct stat old {};
     if (::stat(destinationPath, &old) == 0) {
+        if (::chown(temporaryPath, old.st_uid, old.st_gid) != 0 && errno != EPERM)
+            return errno;
         if (::chmod(temporaryPath, old.st_mode & 07777) != 0)
             return errno;
     } else if (errno != ENOENT) {
@@ -44,6 +49,25 @@ long Replace(const char* temporaryPath, const char* destinationPath)
         return errno;
     SyncFolder(FolderOf(destinationPath));
     return 0;
+}
+
+long RecreateRefusal(const char*)
+{
+    return 0;
+}
+
+std::string ResolveLinks(const std::string& path)
+{
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return path;
+    // A link that leads nowhere is left as it is: the save creates the file it names.
+    char* target = ::realpath(path.c_str(), nullptr);
+    if (!target)
+        return path;
+    std::string resolved = target;
+    std::free(target);
+    return resolved;
 }
 
 long Remove(const char* path)

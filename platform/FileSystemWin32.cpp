@@ -5,26 +5,6 @@
 
 namespace FileSystem {
 
-namespace {
-
-// What a user sets on a file and expects a rewrite to keep.
-constexpr DWORD keptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-constexpr DWORD settableAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED
-    | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_TEMPORARY;
-
-// Not every ReplaceFileA merges the attributes (Wine's does not): put the old ones back.
-// Best effort: the new content is in place either way.
-void RestoreAttributes(const char* path, DWORD old)
-{
-    DWORD now = ::GetFileAttributesA(path);
-    if (now == INVALID_FILE_ATTRIBUTES || (now & keptAttributes) == (old & keptAttributes))
-        return;
-    DWORD wanted = ((now & ~keptAttributes) | (old & keptAttributes)) & settableAttributes;
-    ::SetFileAttributesA(path, wanted ? wanted : FILE_ATTRIBUTE_NORMAL);
-}
-
-}
-
 std::string FolderOf(const std::string& path)
 {
     // A double-byte character's second byte may be 0x5C: it is no separator.
@@ -47,10 +27,8 @@ long Replace(const char* temporaryPath, const char* destinationPath)
     const DWORD old = ::GetFileAttributesA(destinationPath);
     if (old != INVALID_FILE_ATTRIBUTES) {
         // Keeps the old file's attributes, security and creation time on the new content.
-        if (::ReplaceFileA(destinationPath, temporaryPath, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-            RestoreAttributes(destinationPath, old);
+        if (::ReplaceFileA(destinationPath, temporaryPath, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
             return 0;
-        }
         DWORD error = ::GetLastError();
         // Only this failure has already removed the old file: the new one must take its place.
         if (error != ERROR_UNABLE_TO_MOVE_REPLACEMENT)
@@ -58,9 +36,21 @@ long Replace(const char* temporaryPath, const char* destinationPath)
     }
     if (!::MoveFileExA(temporaryPath, destinationPath, moveFlags))
         return static_cast<long>(::GetLastError());
-    if (old != INVALID_FILE_ATTRIBUTES)
-        RestoreAttributes(destinationPath, old);
     return 0;
+}
+
+long RecreateRefusal(const char* path)
+{
+    // CREATE_ALWAYS with normal attributes refuses an existing hidden or system file.
+    DWORD attributes = ::GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+        return ERROR_ACCESS_DENIED;
+    return 0;
+}
+
+std::string ResolveLinks(const std::string& path)
+{
+    return path;
 }
 
 long Remove(const char* path)

@@ -9,6 +9,7 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using namespace doctest_support;
@@ -187,28 +188,54 @@ TEST_F(Save, TemporaryNameTakenMeanwhileIsLeftAloneAndAnotherIsUsed)
 }
 
 #ifndef _WIN32
-TEST_F(Save, ReplacedDestinationKeepsItsPermissionBits)
-{
-    WriteBytes(folder.File("d.tbx"), Bytes { 0 });
-    ASSERT_EQ(::chmod(folder.File("d.tbx").c_str(), 0640), 0);
-    ASSERT_EQ(SaveAs(1, 2, folder.File("d.tbx")), Success);
-    struct stat info {};
-    ASSERT_EQ(::stat(folder.File("d.tbx").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
-}
-#else
-TEST_F(Save, ReplacedDestinationKeepsItsAttributes)
+TEST_F(Save, ReplacedDestinationKeepsItsPermissionBitsAndOwner)
 {
     const std::string path = folder.File("d.tbx");
     WriteBytes(path, Bytes { 0 });
-    ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
-    if (!(::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN))
-        GTEST_SKIP() << "this file system keeps no hidden attribute";
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    // Only root can give a file away; others keep their own files anyway.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(path.c_str(), 4321, 4321), 0);
+    }
     ASSERT_EQ(SaveAs(1, 2, path), Success);
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
-    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
-    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN);
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(info.st_uid, 4321u);
+        EXPECT_EQ(info.st_gid, 4321u);
+    }
     EXPECT_EQ(ReadBytes(path), NewLayout(sample, 0x0102));
+}
+
+TEST_F(Save, ThroughASymbolicLinkTheTargetIsReplacedAndTheLinkStays)
+{
+    std::filesystem::create_directory(folder.File("real"));
+    const std::string target = folder.File("real/t.tbx");
+    WriteBytes(target, Bytes { 1, 2 });
+    std::filesystem::create_symlink(target, folder.File("link.tbx"));
+    ASSERT_EQ(SaveAs(1, 0, folder.File("link.tbx")), Success);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.File("link.tbx")));
+    EXPECT_EQ(ReadBytes(target), OldLayout(WithW4(sample, 3)));
+    EXPECT_EQ(NamesIn(folder.File("real")), std::vector<std::string> { "t.tbx" });
+    EXPECT_EQ(folder.Names(), (std::vector<std::string> { "link.tbx", "real", "s.tbx" }));
+}
+#else
+TEST_F(Save, HiddenDestinationIsRefusedAsRecreatingItWouldBe)
+{
+    // Windows will not recreate a hidden or system file over itself: neither does the save.
+    for (DWORD attribute : { DWORD(FILE_ATTRIBUTE_HIDDEN), DWORD(FILE_ATTRIBUTE_SYSTEM) }) {
+        const std::string path = folder.File("d.tbx");
+        WriteBytes(path, Bytes { 'o', 'l', 'd' });
+        ASSERT_TRUE(::SetFileAttributesA(path.c_str(), attribute));
+        if (!(::GetFileAttributesA(path.c_str()) & attribute))
+            GTEST_SKIP() << "this file system keeps no hidden or system attribute";
+        EXPECT_EQ(SaveAs(1, 2, path), AccessDenied);
+        EXPECT_EQ(ReadBytes(path), (Bytes { 'o', 'l', 'd' }));
+        EXPECT_EQ(folder.Names(), (std::vector<std::string> { "d.tbx", "s.tbx" }));
+        ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+    }
 }
 
 TEST_F(Save, NamesWithA5CTrailByteStayInTheirFolder)
