@@ -178,6 +178,9 @@ ConvStatus TabrixDocument::Save()
     // What the system says of an empty name, without making a temporary file in the working folder.
     if (destinationPath.empty())
         return StatusFromCause(FileErrorCause::BadPath);
+    // A device has no content to keep and cannot be replaced: write to it as it is.
+    if (FileSystem::IsDevice(destinationPath.c_str()))
+        return SaveInPlace();
     if (ConvStatus refused = CheckDestination(*this, destinationPath); refused != Success)
         return refused;
     // Through a symbolic link the new file replaces its target, and the link stays.
@@ -206,6 +209,22 @@ ConvStatus TabrixDocument::Save()
     }
     if (status != Success)
         FileSystem::Remove(temporary.c_str());
+    return status;
+}
+
+ConvStatus TabrixDocument::SaveInPlace()
+{
+    CFileException failure;
+    if (!Open(destinationPath.c_str(), saveFlags, &failure))
+        return StatusFromCause(failure.cause);
+    ConvStatus status = BadFormat;
+    try {
+        status = WriteTarget();
+        Close();
+    } catch (...) {
+        Abort();
+        throw;
+    }
     return status;
 }
 

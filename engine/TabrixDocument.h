@@ -32,6 +32,7 @@ public:
     const std::string& GetSourcePath() const { return sourcePath; }
 
 private:
+    ConvStatus SaveInPlace();
     ConvStatus WriteTarget();
 
 protected:

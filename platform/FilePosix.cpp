@@ -112,7 +112,8 @@ long Write(Handle handle, const void* buffer, std::size_t count, std::size_t& do
 
 long Sync(Handle handle)
 {
-    if (::fsync(ToFd(handle)) != 0)
+    // A pipe or a device has nothing to put on a disk: EINVAL says just that.
+    if (::fsync(ToFd(handle)) != 0 && errno != EINVAL)
         return errno;
     return 0;
 }

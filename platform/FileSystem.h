@@ -21,6 +21,10 @@ long Replace(const char* temporaryPath, const char* destinationPath);
 // for writing succeeds (Windows refuses to recreate a hidden or system file).
 long RecreateRefusal(const char* path);
 
+// True for an existing path that is a device or a pipe rather than a file on a disk: there
+// is nothing to replace there, the bytes go straight to it.
+bool IsDevice(const char* path);
+
 // The file that writing to path reaches: a symbolic link's target, so that replacing the
 // file keeps the link. Else path itself.
 std::string ResolveLinks(const std::string& path);

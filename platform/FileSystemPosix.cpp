@@ -56,6 +56,12 @@ long RecreateRefusal(const char*)
     return 0;
 }
 
+bool IsDevice(const char* path)
+{
+    struct stat info {};
+    return ::stat(path, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+}
+
 std::string ResolveLinks(const std::string& path)
 {
     struct stat info {};

@@ -48,6 +48,18 @@ long RecreateRefusal(const char* path)
     return 0;
 }
 
+bool IsDevice(const char* path)
+{
+    // No access asked: this only looks at what the name leads to (NUL, CON, COM1, a pipe).
+    HANDLE file = ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD type = ::GetFileType(file);
+    ::CloseHandle(file);
+    return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
+}
+
 std::string ResolveLinks(const std::string& path)
 {
     return path;

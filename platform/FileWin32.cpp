@@ -101,6 +101,9 @@ long Write(Handle handle, const void* buffer, std::size_t count, std::size_t& do
 
 long Sync(Handle handle)
 {
+    // A device such as NUL has nothing to put on a disk.
+    if (::GetFileType(ToHandle(handle)) != FILE_TYPE_DISK)
+        return 0;
     if (!::FlushFileBuffers(ToHandle(handle)))
         return static_cast<long>(::GetLastError());
     return 0;

@@ -9,6 +9,7 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #endif
 
@@ -221,6 +222,20 @@ TEST_F(Save, ThroughASymbolicLinkTheTargetIsReplacedAndTheLinkStays)
     EXPECT_EQ(NamesIn(folder.File("real")), std::vector<std::string> { "t.tbx" });
     EXPECT_EQ(folder.Names(), (std::vector<std::string> { "link.tbx", "real", "s.tbx" }));
 }
+
+TEST_F(Save, PipeDestinationGetsTheBytesAndStaysAPipe)
+{
+    const std::string path = folder.File("pipe");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    Bytes received;
+    std::thread reader([&] { received = ReadBytes(path); });
+    const ConvStatus status = SaveAs(1, 0, path);
+    reader.join();
+    EXPECT_EQ(status, Success);
+    EXPECT_EQ(received, OldLayout(WithW4(sample, 3)));
+    EXPECT_TRUE(std::filesystem::is_fifo(path));
+    EXPECT_EQ(folder.Names(), (std::vector<std::string> { "pipe", "s.tbx" }));
+}
 #else
 TEST_F(Save, HiddenDestinationIsRefusedAsRecreatingItWouldBe)
 {
@@ -236,6 +251,12 @@ TEST_F(Save, HiddenDestinationIsRefusedAsRecreatingItWouldBe)
         EXPECT_EQ(folder.Names(), (std::vector<std::string> { "d.tbx", "s.tbx" }));
         ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
     }
+}
+
+TEST_F(Save, DeviceDestinationIsWrittenAsItIs)
+{
+    EXPECT_EQ(SaveAs(1, 2, "NUL"), Success);
+    EXPECT_EQ(folder.Names(), std::vector<std::string> { "s.tbx" });
 }
 
 TEST_F(Save, NamesWithA5CTrailByteStayInTheirFolder)
