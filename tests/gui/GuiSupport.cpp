@@ -120,6 +120,16 @@ std::wstring Widen(const std::string& ansi)
     return wide;
 }
 
+std::string Narrow(const std::wstring& wide)
+{
+    if (wide.empty())
+        return {};
+    int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string ansi(size_t(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), ansi.data(), length, nullptr, nullptr);
+    return ansi;
+}
+
 std::wstring ClassOf(HWND window)
 {
     wchar_t name[64] = {};

@@ -58,4 +58,5 @@ HWND FindThreadWindow(const wchar_t* className, const std::wstring& title);
 // Text in UTF-16 of a window, and ANSI (code page 932 under the tests) text turned into UTF-16.
 std::wstring WindowText(HWND window);
 std::wstring Widen(const std::string& ansi);
+std::string Narrow(const std::wstring& wide);
 std::wstring ClassOf(HWND window);

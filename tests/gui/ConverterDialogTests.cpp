@@ -1,0 +1,305 @@
+// The converter dialog and the about box, run modally from the real templates and inspected
+// from a timer on the dialog's own thread.
+#include "app/AboutDialog.h"
+#include "app/ConverterDialog.h"
+#include "app/resource.h"
+#include "gui/GuiSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+const std::wstring converterTitle = L"Tabrix ファイルコンバータ";
+const std::wstring aboutTitle = L"Kovrel のﾊﾞｰｼﾞｮﾝ情報 ";
+
+class InspectableConverterDialog : public ConverterDialog {
+public:
+    using ConverterDialog::icon;
+    using ConverterDialog::versionFormat;
+
+    // When set, the version label holds this text when the dialog's OnInitDialog reads it.
+    const char* versionTemplate = nullptr;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        if (versionTemplate)
+            SetDlgItemText(IDC_SOURCE_VERSION, versionTemplate);
+        return ConverterDialog::OnInitDialog();
+    }
+};
+
+// The dialog is up once its window is visible.
+ModalStep WhenShown(CDialog& dialog, std::function<void(HWND)> inspect)
+{
+    return [&dialog, inspect] {
+        HWND window = dialog.GetSafeHwnd();
+        if (!window || !IsWindowVisible(window))
+            return false;
+        inspect(window);
+        return true;
+    };
+}
+
+ModalStep Post(CDialog& dialog, UINT message, WPARAM wParam, LPARAM lParam = 0)
+{
+    return [&dialog, message, wParam, lParam] {
+        PostMessageA(dialog.GetSafeHwnd(), message, wParam, lParam);
+        return true;
+    };
+}
+
+std::vector<std::wstring> ListTexts(HWND list)
+{
+    std::vector<std::wstring> texts;
+    LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t text[64] = {};
+        SendMessageW(list, CB_GETLBTEXT, WPARAM(i), LPARAM(text));
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+std::vector<LRESULT> ListData(HWND list)
+{
+    std::vector<LRESULT> data;
+    LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i)
+        data.push_back(SendMessageW(list, CB_GETITEMDATA, WPARAM(i), 0));
+    return data;
+}
+
+struct LiveControl {
+    int id;
+    const wchar_t* className;
+    const wchar_t* text;
+    DWORD style;
+};
+
+TEST(ConverterDialogStart, ShowsEveryControlInTabOrderWithBlankLabelAndDisabledOk)
+{
+    const DWORD child = WS_CHILD | WS_VISIBLE;
+    const LiveControl expected[] = {
+        { -1, L"Static", L"変換元(&S)", child | SS_LEFT | WS_GROUP },
+        { IDC_SOURCE_PATH, L"Edit", L"", child | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL },
+        { IDC_SOURCE_BROWSE, L"Button", L"参照(&B)...", child | BS_PUSHBUTTON | WS_TABSTOP },
+        { -1, L"Static", L"作成したTabrix のバージョン：", child | SS_LEFT | WS_GROUP },
+        { IDC_SOURCE_VERSION, L"Static", L"", child | SS_CENTER | SS_SUNKEN | WS_GROUP },
+        { -1, L"Static", L"変換先(&D)", child | SS_LEFT | WS_GROUP },
+        { IDC_DEST_PATH, L"Edit", L"", child | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL },
+        { IDC_DEST_BROWSE, L"Button", L"参照(&R)...", child | BS_PUSHBUTTON | WS_TABSTOP },
+        { -1, L"Static", L"新しいファイルのバージョン(&V)", child | SS_LEFT | WS_GROUP },
+        { IDC_TARGET_VERSION, L"ComboBox", L"", child | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP },
+        { IDOK, L"Button", L"OK", child | BS_DEFPUSHBUTTON | WS_TABSTOP | WS_DISABLED },
+        { IDC_CLOSE, L"Button", L"閉じる(&C)", child | BS_PUSHBUTTON | WS_TABSTOP },
+    };
+    InspectableConverterDialog dialog;
+    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
+        {
+            WhenShown(dialog, [&](HWND window) {
+                EXPECT_EQ(WindowText(window), converterTitle);
+                size_t index = 0;
+                for (HWND control = GetWindow(window, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT), ++index) {
+                    ASSERT_LT(index, std::size(expected));
+                    SCOPED_TRACE("control " + std::to_string(index));
+                    const LiveControl& want = expected[index];
+                    EXPECT_EQ(WORD(GetDlgCtrlID(control)), WORD(want.id));
+                    EXPECT_EQ(ClassOf(control), want.className);
+                    EXPECT_EQ(WindowText(control), want.text);
+                    // The system turns an edit's border into its client edge and gives the combo
+                    // box's scroll bar to its list; the template test checks those bits.
+                    const DWORD moved = WS_BORDER | WS_VSCROLL;
+                    EXPECT_EQ(DWORD(GetWindowLongW(control, GWL_STYLE)) & ~moved, want.style & ~moved)
+                        << std::hex << GetWindowLongW(control, GWL_STYLE);
+                }
+                EXPECT_EQ(index, std::size(expected));
+                EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDOK)));
+                EXPECT_EQ(GetFocus(), GetDlgItem(window, IDC_SOURCE_PATH));
+                EXPECT_EQ(dialog.versionFormat, "%d.%d");
+            }),
+            Post(dialog, WM_COMMAND, IDCANCEL),
+        });
+    EXPECT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.result, IDCANCEL);
+}
+
+TEST(ConverterDialogStart, OffersVersions10To12WithTheirFormatVersionAndNothingSelected)
+{
+    InspectableConverterDialog dialog;
+    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
+        {
+            WhenShown(dialog, [&](HWND window) {
+                HWND list = GetDlgItem(window, IDC_TARGET_VERSION);
+                EXPECT_EQ(ListTexts(list), (std::vector<std::wstring> { L"1.0", L"1.1", L"1.2" }));
+                EXPECT_EQ(ListData(list), (std::vector<LRESULT> { 0x0100, 0x0101, 0x0102 }));
+                EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), CB_ERR);
+            }),
+            Post(dialog, WM_COMMAND, IDCANCEL),
+        });
+    EXPECT_FALSE(outcome.timedOut);
+}
+
+TEST(ConverterDialogStart, VersionTextsFollowTheLabelsTemplate)
+{
+    struct Case {
+        const char* versionTemplate;
+        std::vector<std::wstring> texts;
+    };
+    // The template is a resource text, never a printf format: unknown conversions stay as
+    // they are and a third number conversion gets nothing.
+    const Case cases[] = {
+        { "%d-%d", { L"1-0", L"1-1", L"1-2" } },
+        { "v%d_%d%%", { L"v1_0%", L"v1_1%", L"v1_2%" } },
+        { "%s%d.%d.%d", { L"%s1.0.", L"%s1.1.", L"%s1.2." } },
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.versionTemplate);
+        InspectableConverterDialog dialog;
+        dialog.versionTemplate = test.versionTemplate;
+        auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
+            {
+                WhenShown(dialog, [&](HWND window) {
+                    EXPECT_EQ(dialog.versionFormat, test.versionTemplate);
+                    EXPECT_EQ(WindowText(GetDlgItem(window, IDC_SOURCE_VERSION)), L"");
+                    HWND list = GetDlgItem(window, IDC_TARGET_VERSION);
+                    EXPECT_EQ(ListTexts(list), test.texts);
+                    EXPECT_EQ(ListData(list), (std::vector<LRESULT> { 0x0100, 0x0101, 0x0102 }));
+                }),
+                Post(dialog, WM_COMMAND, IDCANCEL),
+            });
+        EXPECT_FALSE(outcome.timedOut);
+    }
+}
+
+TEST(ConverterDialogStart, WindowCarriesTheProgramIconBigAndSmall)
+{
+    InspectableConverterDialog dialog;
+    ASSERT_NE(dialog.icon, nullptr);
+    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
+        {
+            WhenShown(dialog, [&](HWND window) {
+                EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_BIG, 0)), dialog.icon);
+                EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_SMALL, 0)), dialog.icon);
+                EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_QUERYDRAGICON, 0, 0)), dialog.icon);
+            }),
+            Post(dialog, WM_COMMAND, IDCANCEL),
+        });
+    EXPECT_FALSE(outcome.timedOut);
+}
+
+TEST(ConverterDialogSystemMenu, EndsWithASeparatorAndTheAboutItem)
+{
+    InspectableConverterDialog dialog;
+    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
+        {
+            WhenShown(dialog, [&](HWND window) {
+                HMENU menu = GetSystemMenu(window, FALSE);
+                ASSERT_NE(menu, nullptr);
+                int count = GetMenuItemCount(menu);
+                ASSERT_GE(count, 2);
+                EXPECT_TRUE(GetMenuState(menu, UINT(count - 2), MF_BYPOSITION) & MF_SEPARATOR);
+                EXPECT_EQ(GetMenuItemID(menu, count - 1), UINT(IDM_ABOUTBOX));
+                wchar_t text[64] = {};
+                GetMenuStringW(menu, UINT(count - 1), text, 64, MF_BYPOSITION);
+                EXPECT_STREQ(text, L"ﾊﾞｰｼﾞｮﾝ情報(Kovrel) (&A)...");
+            }),
+            Post(dialog, WM_COMMAND, IDCANCEL),
+        });
+    EXPECT_FALSE(outcome.timedOut);
+}
+
+TEST(ConverterDialogSystemMenu, Commands16To31OpenTheAboutBoxOthersKeepTheirDefault)
+{
+    InspectableConverterDialog dialog;
+    std::vector<ModalStep> steps;
+    steps.push_back(WhenShown(dialog, [](HWND) {}));
+    std::vector<UINT> opened;
+    for (UINT command = 16; command <= 31; ++command) {
+        steps.push_back(Post(dialog, WM_SYSCOMMAND, command));
+        steps.push_back([&, command] {
+            HWND about = FindThreadWindow(L"#32770", aboutTitle);
+            if (!about || !IsWindowVisible(about))
+                return false;
+            // Modal over the converter, which it is owned by.
+            EXPECT_EQ(GetWindow(about, GW_OWNER), dialog.GetSafeHwnd());
+            EXPECT_FALSE(IsWindowEnabled(dialog.GetSafeHwnd()));
+            opened.push_back(command);
+            PostMessageA(about, WM_COMMAND, IDOK, 0);
+            return true;
+        });
+        steps.push_back([&] { return !FindThreadWindow(L"#32770", aboutTitle) && IsWindowEnabled(dialog.GetSafeHwnd()); });
+    }
+    // The command right after the range is left to the system, which has nothing to do for it.
+    int waited = 0;
+    bool aboutAfterRange = false;
+    steps.push_back(Post(dialog, WM_SYSCOMMAND, 32));
+    steps.push_back([&] {
+        aboutAfterRange = aboutAfterRange || FindThreadWindow(L"#32770", aboutTitle);
+        return ++waited >= 15;
+    });
+    // Close from the system menu is the system's own behaviour too: it ends the dialog.
+    steps.push_back(Post(dialog, WM_SYSCOMMAND, SC_CLOSE));
+    // As at start-up: the converter is the main window, which owns the about box.
+    GetTestApp().m_pMainWnd = &dialog;
+    auto outcome = RunModalLoop([&] { return dialog.DoModal(); }, std::move(steps), 40000);
+    GetTestApp().m_pMainWnd = nullptr;
+    EXPECT_FALSE(outcome.timedOut) << "steps done: " << outcome.stepsDone;
+    EXPECT_EQ(opened.size(), 16u);
+    EXPECT_FALSE(aboutAfterRange);
+    EXPECT_EQ(outcome.result, IDCANCEL);
+}
+
+TEST(ConverterDialogClosing, EscEndsItWithCancel)
+{
+    InspectableConverterDialog dialog;
+    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
+        {
+            WhenShown(dialog, [](HWND window) {
+                PostMessageA(GetDlgItem(window, IDC_SOURCE_PATH), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+            }),
+        });
+    EXPECT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.result, IDCANCEL);
+}
+
+TEST(AboutBox, ShowsIconVersionLineAndClosesWithOkOrEsc)
+{
+    struct Case {
+        const char* how;
+        std::function<void(HWND)> close;
+        INT_PTR result;
+    };
+    const Case cases[] = {
+        { "OK button", [](HWND about) { PostMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0); }, IDOK },
+        { "Esc", [](HWND about) { PostMessageA(GetDlgItem(about, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001); }, IDCANCEL },
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.how);
+        AboutDialog about;
+        auto outcome = RunModalLoop([&] { return about.DoModal(); },
+            {
+                WhenShown(about, [&](HWND window) {
+                    EXPECT_EQ(WindowText(window), aboutTitle);
+                    HWND icon = GetWindow(window, GW_CHILD);
+                    ASSERT_NE(icon, nullptr);
+                    EXPECT_NE(SendMessageW(icon, STM_GETICON, 0, 0), 0);
+                    HWND line = GetWindow(icon, GW_HWNDNEXT);
+                    EXPECT_EQ(WindowText(line), L"Tabrix ファイルコンバータ：Kovrel Version 1.2");
+                    test.close(window);
+                }),
+            });
+        EXPECT_FALSE(outcome.timedOut);
+        EXPECT_EQ(outcome.result, test.result);
+    }
+}
+
+TEST(DialogTemplateMissing, DoModalGivesMinusOne)
+{
+    CDialog dialog(4711);
+    EXPECT_EQ(dialog.DoModal(), -1);
+}
+
+} // namespace

@@ -1,0 +1,348 @@
+// The framework layer: what a handler lets out, the application's message boxes, the help
+// command, the counted wait cursor and the names taken from the executable's path.
+#include "app/VersionText.h"
+#include "app/resource.h"
+#include "gui/GuiSupport.h"
+#include "platform/CDialog.h"
+#include "platform/CFileException.h"
+#include "platform/ModulePath.h"
+
+#include <gtest/gtest.h>
+
+#include <new>
+#include <stdexcept>
+
+namespace {
+
+// The about box's template with an OK handler that does whatever the test says.
+class ScriptedDialog : public CDialog {
+public:
+    ScriptedDialog()
+        : CDialog(IDD_ABOUTBOX)
+    {
+    }
+
+    std::function<void()> onInit;
+    std::function<void()> onOk;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        if (onInit)
+            onInit();
+        return TRUE;
+    }
+    void OnOK() override
+    {
+        if (onOk)
+            onOk();
+    }
+};
+
+class FrameworkTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        app.Forget();
+        app.showRealMessageBoxes = false;
+        app.helpResult = FALSE;
+    }
+    void TearDown() override { app.m_pMainWnd = nullptr; }
+
+    TestApp& app = GetTestApp();
+};
+
+ModalStep WhenShown(CDialog& dialog)
+{
+    return [&dialog] { return dialog.GetSafeHwnd() && IsWindowVisible(dialog.GetSafeHwnd()); };
+}
+
+using HandlerFailureTest = FrameworkTest;
+
+TEST_F(HandlerFailureTest, EachKindOfFailureGetsTheFrameworksTextAndTheDialogStays)
+{
+    struct Case {
+        const char* what;
+        std::function<void()> raise;
+        std::wstring text;
+        UINT type;
+    };
+    const Case cases[] = {
+        { "file not found", [] { throw CFileException(FileErrorCause::FileNotFound, 2, "C:\\data\\a.tbx"); },
+            L"C:\\data\\a.tbx が見つかりません。", MB_ICONSTOP },
+        { "access denied, no path", [] { throw CFileException(FileErrorCause::AccessDenied, 5, ""); },
+            L"無題のﾌｧｲﾙ へのｱｸｾｽは拒否されました。", MB_ICONSTOP },
+        { "no error", [] { throw CFileException(FileErrorCause::None, -1, "C:\\a.tbx"); },
+            L"ｴﾗｰはありません。", MB_ICONSTOP },
+        { "end of file", [] { throw CFileException(FileErrorCause::EndOfFile, 38, "C:\\a.tbx"); },
+            L"C:\\a.tbx の末尾以降にｱｸｾｽしようとしました。", MB_ICONSTOP },
+        { "cause outside the table", [] { throw CFileException(static_cast<FileErrorCause>(99), -1, "C:\\a.tbx"); },
+            L"C:\\a.tbx へのｱｸｾｽ中に予期しないｴﾗｰが発生しました。", MB_ICONSTOP },
+        { "path holding %1", [] { throw CFileException(FileErrorCause::BadPath, 3, "C:\\%1\\b.tbx"); },
+            L"C:\\%1\\b.tbx は無効なﾊﾟｽです。", MB_ICONSTOP },
+        { "framework out of memory", [] { throw CMemoryException(); },
+            L"ﾒﾓﾘが不足しています。", MB_ICONEXCLAMATION | MB_SYSTEMMODAL },
+        { "library out of memory", [] { throw std::bad_alloc(); },
+            L"ﾒﾓﾘが不足しています。", MB_ICONEXCLAMATION | MB_SYSTEMMODAL },
+        { "anything else", [] { throw std::runtime_error("x"); },
+            L"ｱﾌﾟﾘｹｰｼｮﾝの内部ｴﾗｰです。", MB_ICONSTOP },
+        { "not even an exception class", [] { throw 42; },
+            L"ｱﾌﾟﾘｹｰｼｮﾝの内部ｴﾗｰです。", MB_ICONSTOP },
+    };
+    ScriptedDialog dialog;
+    app.m_pMainWnd = &dialog;
+    std::vector<ModalStep> steps { WhenShown(dialog) };
+    for (const Case& test : cases) {
+        steps.push_back([&] {
+            dialog.onOk = test.raise;
+            app.Forget();
+            PostMessageA(dialog.GetSafeHwnd(), WM_COMMAND, IDOK, 0);
+            return true;
+        });
+        steps.push_back([&] {
+            if (app.messageBoxes.empty())
+                return false;
+            SCOPED_TRACE(test.what);
+            EXPECT_EQ(app.messageBoxes.size(), 1u);
+            const auto& box = app.messageBoxes.front();
+            EXPECT_EQ(Widen(box.text), test.text);
+            EXPECT_EQ(box.type, test.type) << std::hex << box.type;
+            EXPECT_EQ(box.caption, "gui_tests");
+            EXPECT_EQ(box.owner, dialog.GetSafeHwnd());
+            EXPECT_TRUE(IsWindow(dialog.GetSafeHwnd()));
+            return true;
+        });
+    }
+    steps.push_back([&] {
+        PostMessageA(dialog.GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
+        return true;
+    });
+    auto outcome = RunModalLoop([&] { return dialog.DoModal(); }, std::move(steps));
+    EXPECT_FALSE(outcome.timedOut) << "steps done: " << outcome.stepsDone;
+    EXPECT_EQ(outcome.result, IDCANCEL);
+}
+
+TEST_F(HandlerFailureTest, AFailureWhileStartingIsReportedAndTheDialogStillOpens)
+{
+    ScriptedDialog dialog;
+    dialog.onInit = [] { throw CMemoryException(); };
+    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
+        {
+            WhenShown(dialog),
+            [&] {
+                PostMessageA(dialog.GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
+                return true;
+            },
+        });
+    EXPECT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.result, IDCANCEL);
+    ASSERT_EQ(app.messageBoxes.size(), 1u);
+    EXPECT_EQ(Widen(app.messageBoxes[0].text), L"ﾒﾓﾘが不足しています。");
+}
+
+using MessageBoxTest = FrameworkTest;
+
+TEST_F(MessageBoxTest, AddsTheExclamationIconOnlyWhenNoIconIsGiven)
+{
+    AfxMessageBox("plain");
+    AfxMessageBox("asks", MB_YESNO | MB_ICONQUESTION);
+    AfxMessageBox("stops", MB_ICONSTOP);
+    AfxMessageBox("two buttons", MB_OKCANCEL);
+    ASSERT_EQ(app.messageBoxes.size(), 4u);
+    EXPECT_EQ(app.messageBoxes[0].type, UINT(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(app.messageBoxes[1].type, UINT(MB_YESNO | MB_ICONQUESTION));
+    EXPECT_EQ(app.messageBoxes[2].type, UINT(MB_ICONSTOP));
+    EXPECT_EQ(app.messageBoxes[3].type, UINT(MB_OKCANCEL | MB_ICONEXCLAMATION));
+    for (const auto& box : app.messageBoxes) {
+        // The executable's name without folder and extension; no main window, no owner.
+        EXPECT_EQ(box.caption, "gui_tests");
+        EXPECT_EQ(box.owner, nullptr);
+    }
+}
+
+TEST_F(MessageBoxTest, AStringIdShowsThatStringOfTheTable)
+{
+    AfxMessageBox(61704);
+    ASSERT_EQ(app.messageBoxes.size(), 1u);
+    EXPECT_EQ(Widen(app.messageBoxes[0].text), L"ｱﾌﾟﾘｹｰｼｮﾝの内部ｴﾗｰです。");
+}
+
+TEST_F(MessageBoxTest, TheRealBoxShowsCaptionAndTextWithOnlyOk)
+{
+    app.showRealMessageBoxes = true;
+    std::wstring seenText;
+    auto outcome = RunModalLoop([] { return INT_PTR(AfxMessageBox(Narrow(L"ファイルが存在しません").c_str())); },
+        {
+            [&] {
+                HWND box = FindThreadWindow(L"#32770", L"gui_tests");
+                if (!box || !IsWindowVisible(box))
+                    return false;
+                for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                    if (ClassOf(child) == L"Static" && !WindowText(child).empty())
+                        seenText = WindowText(child);
+                }
+                EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
+                EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+                return true;
+            },
+        });
+    EXPECT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.result, IDOK);
+    EXPECT_EQ(seenText, L"ファイルが存在しません");
+}
+
+using HelpTest = FrameworkTest;
+
+// WM_HELP as the system sends it for F1.
+void SendHelpRequest(HWND dialog)
+{
+    HELPINFO info {};
+    info.cbSize = sizeof info;
+    info.iContextType = HELPINFO_WINDOW;
+    info.hItemHandle = GetDlgItem(dialog, IDOK);
+    SendMessageA(dialog, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void SetKeyDown(int key, bool down)
+{
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[key] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
+TEST_F(HelpTest, F1AtTheMainDialogRunsTheApplicationsHelpOnTheExecutablesHlpFile)
+{
+    ScriptedDialog dialog;
+    app.m_pMainWnd = &dialog;
+    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
+        {
+            WhenShown(dialog),
+            [&] {
+                app.helpResult = FALSE;
+                SendHelpRequest(dialog.GetSafeHwnd());
+                EXPECT_EQ(app.helpCalls.size(), 1u);
+                if (app.helpCalls.size() != 1)
+                    return true;
+                std::string expectedFile = WithExtension(GetModulePath(nullptr), ".HLP");
+                EXPECT_EQ(app.helpCalls[0].helpFile, expectedFile);
+                EXPECT_EQ(expectedFile.substr(expectedFile.size() - 14), "\\gui_tests.HLP");
+                EXPECT_EQ(app.helpCalls[0].command, UINT(HELP_FINDER));
+                EXPECT_EQ(app.helpCalls[0].owner, dialog.GetSafeHwnd());
+                // No help file: the framework says that help could not be started.
+                EXPECT_EQ(app.messageBoxes.size(), 1u);
+                if (app.messageBoxes.size() != 1)
+                    return true;
+                EXPECT_EQ(Widen(app.messageBoxes[0].text), L"ﾍﾙﾌﾟの起動に失敗しました。");
+                EXPECT_EQ(app.messageBoxes[0].type, UINT(MB_ICONEXCLAMATION));
+
+                app.Forget();
+                app.helpResult = TRUE;
+                SendHelpRequest(dialog.GetSafeHwnd());
+                EXPECT_EQ(app.helpCalls.size(), 1u);
+                EXPECT_TRUE(app.messageBoxes.empty());
+                return true;
+            },
+            [&] {
+                app.Forget();
+                for (int key : { VK_SHIFT, VK_CONTROL, VK_MENU }) {
+                    SetKeyDown(key, true);
+                    SendHelpRequest(dialog.GetSafeHwnd());
+                    SetKeyDown(key, false);
+                }
+                EXPECT_TRUE(app.helpCalls.empty()) << "F1 with Shift, Ctrl or Alt is no help request";
+                PostMessageA(dialog.GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
+                return true;
+            },
+        });
+    EXPECT_FALSE(outcome.timedOut);
+}
+
+TEST_F(HelpTest, TheF1KeyReachesTheHelpCommand)
+{
+    ScriptedDialog dialog;
+    app.m_pMainWnd = &dialog;
+    int waited = 0;
+    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
+        {
+            WhenShown(dialog),
+            [&] {
+                app.helpResult = TRUE;
+                // A key from the input queue, as a user's F1 arrives.
+                SetForegroundWindow(dialog.GetSafeHwnd());
+                SetFocus(GetDlgItem(dialog.GetSafeHwnd(), IDOK));
+                INPUT keys[2] = {};
+                keys[0].type = keys[1].type = INPUT_KEYBOARD;
+                keys[0].ki.wVk = keys[1].ki.wVk = VK_F1;
+                keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+                SendInput(2, keys, sizeof(INPUT));
+                return true;
+            },
+            [&] { return !app.helpCalls.empty() || ++waited > 100; },
+            [&] {
+                PostMessageA(dialog.GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
+                return true;
+            },
+        });
+    EXPECT_FALSE(outcome.timedOut);
+    EXPECT_EQ(app.helpCalls.size(), 1u);
+}
+
+TEST(WaitCursor, IsCountedAndRestoresTheCursorFromBeforeAtZero)
+{
+    CWinApp& app = GetTestApp();
+    HCURSOR arrow = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
+    HCURSOR wait = LoadCursorA(nullptr, MAKEINTRESOURCEA(32514));  // IDC_WAIT
+    SetCursor(arrow);
+
+    app.DoWaitCursor(1);
+    EXPECT_EQ(GetCursor(), wait);
+    app.DoWaitCursor(1);
+    app.DoWaitCursor(-1);
+    EXPECT_EQ(GetCursor(), wait) << "one level still on";
+    EXPECT_EQ(app.GetWaitCursorCount(), 1);
+    app.DoWaitCursor(-1);
+    EXPECT_EQ(GetCursor(), arrow);
+    EXPECT_EQ(app.GetWaitCursorCount(), 0);
+
+    // An unmatched "off" is ignored, so the next "on" still shows the wait cursor.
+    app.DoWaitCursor(-1);
+    EXPECT_EQ(app.GetWaitCursorCount(), 0);
+    app.DoWaitCursor(1);
+    EXPECT_EQ(GetCursor(), wait);
+    {
+        CWaitCursor scoped;
+        EXPECT_EQ(app.GetWaitCursorCount(), 2);
+    }
+    app.DoWaitCursor(-1);
+    EXPECT_EQ(GetCursor(), arrow);
+    EXPECT_EQ(app.GetWaitCursorCount(), 0);
+}
+
+TEST(ExecutableNames, TitleAndHelpFileComeFromTheLastPathComponent)
+{
+    EXPECT_EQ(FileTitleOf("C:\\Program Files\\Kovrel\\Kovrel.exe"), "Kovrel");
+    EXPECT_EQ(FileTitleOf("C:\\v1.2\\Kovrel"), "Kovrel");
+    EXPECT_EQ(FileTitleOf("Kovrel.old.exe"), "Kovrel.old");
+    EXPECT_EQ(WithExtension("C:\\v1.2\\Kovrel.EXE", ".HLP"), "C:\\v1.2\\Kovrel.HLP");
+    EXPECT_EQ(WithExtension("C:\\v1.2\\Kovrel", ".HLP"), "C:\\v1.2\\Kovrel.HLP");
+    // 0x95 0x5C is one double-byte character of code page 932, not a byte and a backslash.
+    EXPECT_EQ(FileTitleOf("C:\\tools\\\x95\x5C.exe"), "\x95\x5C");
+    EXPECT_EQ(FileTitleOf("C:\\\x95\x5C\\conv.exe"), "conv");
+}
+
+TEST(VersionText, FillsMajorThenMinorAndNothingElse)
+{
+    EXPECT_EQ(FormatVersionText("%d.%d", 1, 2), "1.2");
+    EXPECT_EQ(FormatVersionText("%d.%d", 255, 0), "255.0");
+    EXPECT_EQ(FormatVersionText("%u/%i", 1, 1), "1/1");
+    EXPECT_EQ(FormatVersionText("%d", 1, 2), "1");
+    EXPECT_EQ(FormatVersionText("", 1, 2), "");
+    // Conversions that would read arguments that are not there stay text.
+    EXPECT_EQ(FormatVersionText("%s %n %x %d.%d.%d %", 1, 0), "%s %n %x 1.0. %");
+    EXPECT_EQ(FormatVersionText("100%% %d", 1, 0), "100% 1");
+}
+
+} // namespace
