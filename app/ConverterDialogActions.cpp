@@ -1,6 +1,7 @@
 // What the converter dialog does when the user acts: browse, the OK rule, convert, close.
 #include "app/ConverterDialog.h"
 
+#include "app/VersionText.h"
 #include "app/resource.h"
 #include "engine/TabrixDocument.h"
 #include "platform/DialogServices.h"
@@ -67,32 +68,6 @@ bool HasText(HWND dialog, int id, PathBuffer& buffer)
 void EnableOkButton(const CDialog& dialog, bool enable)
 {
     EnableWindow(dialog.GetDlgItem(IDOK), enable ? TRUE : FALSE);
-}
-
-// The template's "%d" conversions take major and then minor; "%%" is a percent sign; any other
-// text is copied, so an edited template can never read arguments that are not there.
-std::string FormatVersionText(const std::string& format, unsigned major, unsigned minor)
-{
-    const unsigned numbers[] = { major, minor };
-    std::size_t used = 0;
-    std::string text;
-    for (std::size_t i = 0; i < format.size(); ++i) {
-        if (format[i] == '%' && i + 1 < format.size()) {
-            char next = format[i + 1];
-            if (next == '%') {
-                text += '%';
-                ++i;
-                continue;
-            }
-            if (next == 'd' && used < 2) {
-                text += std::to_string(numbers[used++]);
-                ++i;
-                continue;
-            }
-        }
-        text += format[i];
-    }
-    return text;
 }
 
 void ReportStatus(ConvStatus status)

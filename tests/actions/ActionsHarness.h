@@ -1,0 +1,78 @@
+#pragma once
+
+#include "app/ConverterDialog.h"
+#include "engine/TabrixDocument.h"
+#include "platform/CWinApp.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The application object of the test program: the framework's message boxes are recorded and,
+// unless a test lets them through, not shown.
+class TestApp : public CWinApp {
+public:
+    struct Shown {
+        HWND owner;
+        std::string text;
+        std::string caption;
+        UINT type;
+    };
+    std::vector<Shown> shown;
+    bool showReal = false;
+
+protected:
+    int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
+};
+TestApp& TheTestApp();
+
+// The converter dialog, run modally; the test body runs inside it once its controls exist and
+// acts on it as the user would, through the controls and the messages they send.
+class ActionsDialog : public ConverterDialog {
+public:
+    // Runs body inside the modal run, then ends the dialog; returns the run's result.
+    INT_PTR Run(std::function<void(ActionsDialog&)> body);
+
+    HWND Item(int id) const { return GetDlgItem(id); }
+    std::string Text(int id) const { return GetDlgItemText(id); }
+    bool OkEnabled() const { return IsWindowEnabled(Item(IDOK)) != FALSE; }
+    // Typing into a path field: its text changes, and the field tells the dialog.
+    void Type(int id, const std::string& text) { SetDlgItemText(id, text.c_str()); }
+    // A click on an enabled button; false when the button is disabled and nothing happens.
+    bool Click(int id);
+    // Choosing an entry of the version list, as the list reports it; "" chooses none.
+    void Choose(const std::string& version);
+    // The command that OK and the Enter key send, whether or not the button is enabled.
+    void SendOk();
+
+    TabrixDocument* Document() const { return document; }
+    BOOL CanConvert() { return ConverterDialog::CanConvert(); }
+
+protected:
+    BOOL OnInitDialog() override;
+
+private:
+    std::function<void(ActionsDialog&)> body;
+};
+
+// A fresh folder of its own for each test, with the files a test names.
+class TestFolder {
+public:
+    TestFolder();
+    ~TestFolder();
+    TestFolder(const TestFolder&) = delete;
+    TestFolder& operator=(const TestFolder&) = delete;
+    const std::string& Path() const { return path; }
+    std::string File(const std::string& name) const { return path + "\\" + name; }
+    std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const;
+    std::string MakeFolder(const std::string& name) const;
+
+private:
+    std::string path;
+};
+
+// The file's bytes, or nothing when it does not exist.
+std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path);
+bool FileExists(const std::string& path);

@@ -1,0 +1,378 @@
+// The converter dialog as the user drives it: browse, the OK rule, convert, and what failures leave.
+#include "actions/ActionsHarness.h"
+#include "actions/ScriptedServices.h"
+#include "app/resource.h"
+#include "e2e/TabrixBytes.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr char fileFilter[] = "Tabrix File (*.tbx)|*.tbx|All Files(*.*)|*.*||";
+constexpr char badFormatMessage[] = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xCC\x83\x74\x83\x48\x81\x5B\x83\x7D\x83\x62\x83\x67\x82\xAA\x95\x73\x90\xB3\x82\xC5\x82\xB7"; // ファイルのフォーマットが不正です
+constexpr char notFoundMessage[] = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x91\xB6\x8D\xDD\x82\xB5\x82\xDC\x82\xB9\x82\xF1"; // ファイルが存在しません
+
+std::string Upper(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+    return text;
+}
+
+class Actions : public ::testing::Test {
+protected:
+    // Browses for path and confirms it in the (scripted) open dialog.
+    void Browse(ActionsDialog& dialog, const std::string& path)
+    {
+        services.Confirm(path);
+        ASSERT_TRUE(dialog.Click(IDC_SOURCE_BROWSE));
+    }
+    // v12 loaded, a new destination typed, 1.1 chosen: a valid request.
+    void MakeValid(ActionsDialog& dialog)
+    {
+        Browse(dialog, v12);
+        dialog.Type(IDC_DEST_PATH, destination);
+        dialog.Choose("1.1");
+        ASSERT_TRUE(dialog.OkEnabled());
+    }
+
+    TestFolder folder;
+    ScriptedServices services;
+    std::vector<std::uint8_t> file12 = NewLayoutFile(0x0102, 6);
+    std::string v12 = folder.Write("v12.tbx", file12);
+    std::string v10 = folder.Write("v10.tbx", OldLayoutFile(0x00051234, 5));
+    std::string broken = folder.Write("broken.tbx", std::vector<std::uint8_t>(file12.begin(), file12.begin() + 200));
+    std::string destination = folder.File("out.tbx");
+    ActionsDialog dialog;
+};
+
+TEST_F(Actions, StartsWithNothingLoaded)
+{
+    dialog.Run([&](ActionsDialog& d) {
+        EXPECT_EQ(d.Text(IDC_SOURCE_VERSION), "");
+        EXPECT_FALSE(d.OkEnabled());
+        EXPECT_EQ(d.Document(), nullptr);
+        // Typing both paths and choosing a version is not enough without a loaded source.
+        d.Type(IDC_SOURCE_PATH, v12);
+        d.Type(IDC_DEST_PATH, destination);
+        d.Choose("1.1");
+        EXPECT_FALSE(d.OkEnabled());
+        EXPECT_FALSE(d.CanConvert());
+        d.SendOk();
+        EXPECT_FALSE(FileExists(destination));
+    });
+}
+
+TEST_F(Actions, SuccessfulBrowseShowsTheVersionWithOkDisabledUntilTheNextChange)
+{
+    dialog.Run([&](ActionsDialog& d) {
+        d.Type(IDC_SOURCE_PATH, "typed.tbx");
+        d.Type(IDC_DEST_PATH, destination);
+        d.Choose("1.1");
+        Browse(d, v12);
+
+        ASSERT_EQ(services.fileDialogs.size(), 1u);
+        const ScriptedServices::FileDialogCall& call = services.fileDialogs[0];
+        EXPECT_TRUE(call.open);
+        EXPECT_EQ(call.defaultExtension, "tbx");
+        EXPECT_EQ(call.initialName, "typed.tbx");
+        EXPECT_EQ(call.flags, 0x31004u);
+        EXPECT_EQ(call.filter, fileFilter);
+        EXPECT_EQ(call.owner, d.GetSafeHwnd());
+
+        EXPECT_EQ(d.Text(IDC_SOURCE_PATH), v12);
+        EXPECT_EQ(d.Text(IDC_SOURCE_VERSION), "1.2");
+        EXPECT_FALSE(d.OkEnabled()) << "the request was valid, but a browse disables OK";
+        EXPECT_TRUE(services.messageBoxes.empty());
+        d.Choose("1.1");
+        EXPECT_TRUE(d.OkEnabled());
+
+        Browse(d, v10);
+        EXPECT_EQ(d.Text(IDC_SOURCE_VERSION), "1.0");
+        EXPECT_FALSE(d.OkEnabled());
+        EXPECT_EQ(services.fileDialogs[1].initialName, v12);
+    });
+}
+
+TEST_F(Actions, OkFollowsEveryChangeOfThePathsAndTheVersion)
+{
+    dialog.Run([&](ActionsDialog& d) {
+        MakeValid(d);
+        d.Type(IDC_DEST_PATH, "");
+        EXPECT_FALSE(d.OkEnabled());
+        d.Type(IDC_DEST_PATH, destination);
+        EXPECT_TRUE(d.OkEnabled());
+        d.Choose("1.2");
+        EXPECT_FALSE(d.OkEnabled()) << "target equal to the source's version";
+        d.Choose("1.0");
+        EXPECT_TRUE(d.OkEnabled());
+        d.Choose("");
+        EXPECT_FALSE(d.OkEnabled()) << "no target chosen";
+        d.Choose("1.1");
+        d.Type(IDC_SOURCE_PATH, "");
+        EXPECT_FALSE(d.OkEnabled());
+    });
+}
+
+TEST_F(Actions, ConvertWritesTheTargetLayoutSilentlyAndWaitsForAChange)
+{
+    dialog.Run([&](ActionsDialog& d) {
+        MakeValid(d);
+        ASSERT_TRUE(d.Click(IDOK));
+        EXPECT_EQ(ReadFileBytes(destination), NewLayoutFile(0x0101, 3));
+        EXPECT_TRUE(services.messageBoxes.empty());
+        EXPECT_TRUE(TheTestApp().shown.empty());
+        EXPECT_EQ(services.waitCursorChanges, (std::vector<int> { 1, -1 }));
+        EXPECT_FALSE(d.OkEnabled());
+        EXPECT_EQ(d.Text(IDC_SOURCE_PATH), v12);
+        EXPECT_EQ(d.Text(IDC_DEST_PATH), destination);
+        EXPECT_EQ(d.Text(IDC_SOURCE_VERSION), "1.2");
+
+        // A second conversion of the same document needs a change first, and no new load.
+        EXPECT_FALSE(d.Click(IDOK));
+        d.Choose("1.0");
+        ASSERT_TRUE(d.Click(IDOK));
+        EXPECT_EQ(ReadFileBytes(destination), OldLayoutFile(0x1234, 3));
+        EXPECT_EQ(services.fileDialogs.size(), 1u);
+        EXPECT_FALSE(d.OkEnabled());
+    });
+}
+
+TEST_F(Actions, LoadFailureShowsTheMessageAndLeavesNothingLoaded)
+{
+    dialog.Run([&](ActionsDialog& d) {
+        MakeValid(d);
+        TabrixDocument* document = d.Document();
+        Browse(d, broken);
+
+        ASSERT_EQ(services.messageBoxes.size(), 1u);
+        EXPECT_EQ(services.messageBoxes[0].text, badFormatMessage);
+        EXPECT_EQ(services.messageBoxes[0].type, 0u) << "AfxMessageBox with type 0; the app adds the icon";
+        EXPECT_EQ(d.Text(IDC_SOURCE_VERSION), "");
+        EXPECT_EQ(d.Text(IDC_SOURCE_PATH), v12) << "the source field keeps its text";
+        EXPECT_FALSE(d.OkEnabled());
+        EXPECT_EQ(d.Document(), document) << "the document is reused";
+        std::uint8_t major = 9, minor = 9;
+        EXPECT_EQ(d.Document()->GetVersion(major, minor), 0);
+
+        // Enter now must not convert what the failed load left of the record.
+        d.SendOk();
+        EXPECT_FALSE(FileExists(destination));
+        d.Choose("1.0");
+        EXPECT_FALSE(d.OkEnabled());
+    });
+}
+
+TEST_F(Actions, FirstBrowseThatFailsStillMakesTheDocument)
+{
+    dialog.Run([&](ActionsDialog& d) {
+        Browse(d, broken);
+        EXPECT_NE(d.Document(), nullptr);
+        EXPECT_EQ(d.Text(IDC_SOURCE_PATH), "");
+        ASSERT_EQ(services.messageBoxes.size(), 1u);
+        EXPECT_EQ(services.messageBoxes[0].text, badFormatMessage);
+        // The reused document loads the next file from empty lists.
+        Browse(d, v12);
+        d.Type(IDC_DEST_PATH, destination);
+        d.Choose("1.2");
+        d.Choose("1.1");
+        ASSERT_TRUE(d.Click(IDOK));
+        EXPECT_EQ(ReadFileBytes(destination), NewLayoutFile(0x0101, 3));
+    });
+}
+
+TEST_F(Actions, CancelledFileDialogsChangeNothing)
+{
+    dialog.Run([&](ActionsDialog& d) {
+        MakeValid(d);
+        TabrixDocument* document = d.Document();
+        services.Cancel();
+        ASSERT_TRUE(d.Click(IDC_SOURCE_BROWSE));
+        services.Cancel();
+        ASSERT_TRUE(d.Click(IDC_DEST_BROWSE));
+
+        EXPECT_EQ(d.Text(IDC_SOURCE_PATH), v12);
+        EXPECT_EQ(d.Text(IDC_DEST_PATH), destination);
+        EXPECT_EQ(d.Text(IDC_SOURCE_VERSION), "1.2");
+        EXPECT_TRUE(d.OkEnabled());
+        EXPECT_EQ(d.Document(), document);
+        EXPECT_EQ(d.Document()->GetSourcePath(), v12);
+        EXPECT_TRUE(services.messageBoxes.empty());
+
+        ASSERT_EQ(services.fileDialogs.size(), 3u);
+        const ScriptedServices::FileDialogCall& save = services.fileDialogs[2];
+        EXPECT_FALSE(save.open);
+        EXPECT_EQ(save.defaultExtension, "tbx");
+        EXPECT_EQ(save.initialName, destination);
+        EXPECT_EQ(save.flags, 0x30806u);
+        EXPECT_EQ(save.filter, fileFilter);
+        EXPECT_EQ(save.owner, d.GetSafeHwnd());
+    });
+}
+
+TEST_F(Actions, DestinationBrowseFillsTheFieldAndRunsTheRule)
+{
+    dialog.Run([&](ActionsDialog& d) {
+        Browse(d, v12);
+        d.Choose("1.0");
+        EXPECT_FALSE(d.OkEnabled());
+        services.Confirm(destination);
+        ASSERT_TRUE(d.Click(IDC_DEST_BROWSE));
+        EXPECT_EQ(d.Text(IDC_DEST_PATH), destination);
+        EXPECT_TRUE(d.OkEnabled());
+        // Choosing the loaded file itself as the destination keeps OK disabled.
+        services.Confirm(v12);
+        ASSERT_TRUE(d.Click(IDC_DEST_BROWSE));
+        EXPECT_FALSE(d.OkEnabled());
+    });
+}
+
+TEST_F(Actions, SaveFailureKeepsTheFieldsAndTheDocument)
+{
+    dialog.Run([&](ActionsDialog& d) {
+        MakeValid(d);
+        std::string missing = folder.File("missing\\out.tbx");
+        d.Type(IDC_DEST_PATH, missing);
+        ASSERT_TRUE(d.Click(IDOK));
+
+        ASSERT_EQ(services.messageBoxes.size(), 1u);
+        EXPECT_EQ(services.messageBoxes[0].text, notFoundMessage);
+        EXPECT_EQ(services.messageBoxes[0].type, 0u);
+        EXPECT_EQ(services.messageBoxes[0].waitCursorLevel, 0) << "the wait cursor showed over the message";
+        EXPECT_EQ(services.waitCursorLevel, 0);
+        EXPECT_FALSE(d.OkEnabled());
+        EXPECT_EQ(d.Text(IDC_SOURCE_PATH), v12);
+        EXPECT_EQ(d.Text(IDC_DEST_PATH), missing);
+        EXPECT_EQ(d.Text(IDC_SOURCE_VERSION), "1.2");
+
+        // Another destination converts the same document, with no new load.
+        d.Type(IDC_DEST_PATH, destination);
+        ASSERT_TRUE(d.Click(IDOK));
+        EXPECT_EQ(ReadFileBytes(destination), NewLayoutFile(0x0101, 3));
+        EXPECT_EQ(services.messageBoxes.size(), 1u);
+    });
+}
+
+TEST_F(Actions, CloseEndsTheDialogWith1006)
+{
+    INT_PTR result = dialog.Run([&](ActionsDialog& d) {
+        MakeValid(d);
+        ASSERT_TRUE(d.Click(IDC_CLOSE));
+    });
+    EXPECT_EQ(result, IDC_CLOSE);
+    EXPECT_FALSE(FileExists(destination)) << "closing must not convert";
+}
+
+// Each test of the OK rule fails the request on its own, and undoing it makes it valid again.
+TEST_F(Actions, EveryTestOfTheOkRuleCountsOnItsOwn)
+{
+    std::string tooLong = folder.File(std::string(300, 'x') + ".tbx");
+    struct Spoiler {
+        const char* what;
+        std::function<void(ActionsDialog&)> spoil;
+        std::function<void(ActionsDialog&)> undo;
+    };
+    std::vector<Spoiler> spoilers = {
+        { "empty source", [](ActionsDialog& d) { d.Type(IDC_SOURCE_PATH, ""); }, [&](ActionsDialog& d) { d.Type(IDC_SOURCE_PATH, v12); } },
+        { "empty destination", [](ActionsDialog& d) { d.Type(IDC_DEST_PATH, ""); }, [&](ActionsDialog& d) { d.Type(IDC_DEST_PATH, destination); } },
+        { "source too long", [&](ActionsDialog& d) { d.Type(IDC_SOURCE_PATH, tooLong); }, [&](ActionsDialog& d) { d.Type(IDC_SOURCE_PATH, v12); } },
+        { "destination too long", [&](ActionsDialog& d) { d.Type(IDC_DEST_PATH, tooLong); }, [&](ActionsDialog& d) { d.Type(IDC_DEST_PATH, destination); } },
+        { "destination is the source", [&](ActionsDialog& d) { d.Type(IDC_DEST_PATH, v12); }, [&](ActionsDialog& d) { d.Type(IDC_DEST_PATH, destination); } },
+        { "destination is the source in capitals", [&](ActionsDialog& d) { d.Type(IDC_DEST_PATH, Upper(v12)); }, [&](ActionsDialog& d) { d.Type(IDC_DEST_PATH, destination); } },
+        { "no target", [](ActionsDialog& d) { d.Choose(""); }, [](ActionsDialog& d) { d.Choose("1.1"); } },
+        { "target is the source's version", [](ActionsDialog& d) { d.Choose("1.2"); }, [](ActionsDialog& d) { d.Choose("1.1"); } },
+        { "source names another file", [&](ActionsDialog& d) { d.Type(IDC_SOURCE_PATH, v10); }, [&](ActionsDialog& d) { d.Type(IDC_SOURCE_PATH, v12); } },
+    };
+    dialog.Run([&](ActionsDialog& d) {
+        MakeValid(d);
+        for (const Spoiler& spoiler : spoilers) {
+            spoiler.spoil(d);
+            EXPECT_FALSE(d.CanConvert()) << spoiler.what;
+            EXPECT_FALSE(d.OkEnabled()) << spoiler.what;
+            spoiler.undo(d);
+            EXPECT_TRUE(d.OkEnabled()) << "after undoing: " << spoiler.what;
+        }
+    });
+}
+
+TEST_F(Actions, FullPathsMustFitTheBuffer)
+{
+    dialog.Run([&](ActionsDialog& d) {
+        MakeValid(d);
+        std::string prefix = folder.Path() + "\\";
+        // Wine refuses a 260-byte path of the ANSI calls outright, so the check runs beside it.
+        d.Type(IDC_DEST_PATH, prefix + std::string(259 - prefix.size(), 'd'));
+        EXPECT_TRUE(d.OkEnabled()) << "259 bytes fit";
+        d.Type(IDC_DEST_PATH, prefix + std::string(261 - prefix.size(), 'd'));
+        EXPECT_FALSE(d.OkEnabled()) << "261 bytes do not fit with the terminator";
+        d.Type(IDC_DEST_PATH, destination);
+        d.Type(IDC_SOURCE_PATH, prefix + std::string(261 - prefix.size(), 's'));
+        EXPECT_FALSE(d.OkEnabled());
+    });
+}
+
+TEST_F(Actions, PathsFoldOnlyAsciiLettersByteByByte)
+{
+    // ア is 0x83 0x41: its trail byte is "A" and folds like a letter, onto the character 0x83 0x61.
+    std::string sourceFolder = folder.MakeFolder("\x83\x41");
+    std::string source = sourceFolder + "\\v12.tbx";
+    ASSERT_TRUE(CopyFileA(v12.c_str(), source.c_str(), FALSE));
+    dialog.Run([&](ActionsDialog& d) {
+        Browse(d, source);
+        d.Choose("1.1");
+        d.Type(IDC_DEST_PATH, folder.File("\x83\x61\\v12.tbx"));
+        EXPECT_FALSE(d.OkEnabled()) << "a folded trail byte makes the two paths one";
+        d.Type(IDC_DEST_PATH, folder.File("\x83\x42\\v12.tbx"));
+        EXPECT_TRUE(d.OkEnabled()) << "another trail byte is another file";
+        d.Type(IDC_DEST_PATH, folder.File("\x83\x41\\V12.TBX"));
+        EXPECT_FALSE(d.OkEnabled());
+        // Bytes outside A..Z are compared exactly: 0x81 is not 0x61 plus anything.
+        d.Type(IDC_DEST_PATH, folder.File("\x83\x81\\v12.tbx"));
+        EXPECT_TRUE(d.OkEnabled());
+    });
+}
+
+TEST_F(Actions, RelativeAndAbsoluteFormsNameTheSameFile)
+{
+    char previous[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(folder.Path().c_str()));
+    dialog.Run([&](ActionsDialog& d) {
+        MakeValid(d);
+        d.Type(IDC_DEST_PATH, "v12.tbx");
+        EXPECT_FALSE(d.OkEnabled());
+        d.Type(IDC_DEST_PATH, ".\\sub\\..\\V12.tbx");
+        EXPECT_FALSE(d.OkEnabled());
+        d.Type(IDC_DEST_PATH, "out.tbx");
+        EXPECT_TRUE(d.OkEnabled());
+        // The loaded file typed in its relative form is still the file the user sees.
+        d.Type(IDC_SOURCE_PATH, "v12.tbx");
+        EXPECT_TRUE(d.OkEnabled());
+        ASSERT_TRUE(d.Click(IDOK));
+        EXPECT_EQ(ReadFileBytes(destination), NewLayoutFile(0x0101, 3));
+    });
+    SetCurrentDirectoryA(previous);
+}
+
+TEST_F(Actions, OkNeverConvertsAFileOtherThanTheOneInTheSourceField)
+{
+    dialog.Run([&](ActionsDialog& d) {
+        MakeValid(d);
+        // Typing another existing file loads nothing, so the request is no longer valid.
+        d.Type(IDC_SOURCE_PATH, v10);
+        EXPECT_FALSE(d.OkEnabled());
+        EXPECT_FALSE(d.CanConvert());
+        d.SendOk();
+        EXPECT_FALSE(FileExists(destination)) << "converted the earlier document";
+        EXPECT_TRUE(services.messageBoxes.empty());
+        EXPECT_FALSE(d.OkEnabled());
+
+        d.Type(IDC_SOURCE_PATH, Upper(v12));
+        EXPECT_TRUE(d.OkEnabled());
+        ASSERT_TRUE(d.Click(IDOK));
+        EXPECT_EQ(ReadFileBytes(destination), NewLayoutFile(0x0101, 3));
+    });
+}
+
+}

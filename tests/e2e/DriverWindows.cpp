@@ -1,0 +1,122 @@
+#include "DriverWindows.h"
+
+#include <vector>
+
+namespace driver {
+
+namespace {
+constexpr UINT messageTimeout = 5000;
+
+struct DialogSearch {
+    DWORD processId;
+    const std::function<bool(HWND)>* matches;
+    HWND found;
+};
+
+BOOL CALLBACK CheckTopLevel(HWND window, LPARAM parameter)
+{
+    auto* search = reinterpret_cast<DialogSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || !IsWindowVisible(window) || ClassName(window) != "#32770")
+        return TRUE;
+    if (!(*search->matches)(window))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (condition())
+            return true;
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(50);
+    }
+}
+
+HWND FindProcessDialog(DWORD processId, const std::function<bool(HWND)>& matches)
+{
+    DialogSearch search { processId, &matches, nullptr };
+    EnumWindows(CheckTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitForProcessDialog(DWORD processId, const std::function<bool(HWND)>& matches, DWORD timeoutMs)
+{
+    HWND found = nullptr;
+    WaitFor([&] { return (found = FindProcessDialog(processId, matches)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+std::string ClassName(HWND window)
+{
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+std::string Text(HWND window)
+{
+    DWORD_PTR length = 0;
+    if (!window || !SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, messageTimeout, &length))
+        return {};
+    std::vector<char> buffer(length + 2);
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+            SMTO_ABORTIFHUNG, messageTimeout, &copied))
+        return {};
+    return std::string(buffer.data(), copied);
+}
+
+void SetText(HWND window, const std::string& text)
+{
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+        messageTimeout, &ignored);
+}
+
+void Type(HWND edit, const std::string& text)
+{
+    for (char c : text)
+        PostMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+void Click(HWND button)
+{
+    PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+void PressKey(HWND control, UINT virtualKey)
+{
+    PostMessageA(control, WM_KEYDOWN, virtualKey, 1);
+    PostMessageA(control, WM_KEYUP, virtualKey, 0xC0000001);
+}
+
+HWND FileNameEdit(HWND fileDialog)
+{
+    HWND box = GetDlgItem(fileDialog, 0x47C);
+    if (!box)
+        return nullptr;
+    if (ClassName(box) == "Edit")
+        return box;
+    // A ComboBoxEx32 holds a ComboBox, which holds the Edit.
+    HWND combo = FindWindowExA(box, nullptr, "ComboBox", nullptr);
+    HWND edit = FindWindowExA(combo ? combo : box, nullptr, "Edit", nullptr);
+    return edit;
+}
+
+std::string WindowsPathOf(const std::string& unixPath)
+{
+    std::string path = "Z:" + unixPath;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+}

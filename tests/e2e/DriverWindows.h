@@ -1,0 +1,37 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+// Finding another process's windows and giving them input, every wait bounded.
+namespace driver {
+
+constexpr DWORD defaultTimeout = 20000;
+
+// Polls until condition holds or timeoutMs passed; true when it held.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = defaultTimeout);
+
+// The first visible top-level dialog (#32770) of the process that matches, or null.
+HWND FindProcessDialog(DWORD processId, const std::function<bool(HWND)>& matches);
+HWND WaitForProcessDialog(DWORD processId, const std::function<bool(HWND)>& matches, DWORD timeoutMs = defaultTimeout);
+
+std::string ClassName(HWND window);
+// The text through WM_GETTEXT, which edit controls of other processes need; "" on timeout.
+std::string Text(HWND window);
+void SetText(HWND window, const std::string& text);
+// Types text into an edit control character by character, as the keyboard would.
+void Type(HWND edit, const std::string& text);
+// Clicks a button as the mouse would, without waiting for what the click starts.
+void Click(HWND button);
+// Presses a key on a control without waiting for what it starts.
+void PressKey(HWND control, UINT virtualKey);
+
+// The Edit inside the file-name box (control 0x47C) of an open or save dialog, or null.
+HWND FileNameEdit(HWND fileDialog);
+
+// "Z:\..." for a path of the Unix side.
+std::string WindowsPathOf(const std::string& unixPath);
+
+}
