@@ -1,0 +1,134 @@
+#include "CliFixture.h"
+
+namespace {
+
+const std::vector<std::string> listA = { "alpha", "\x95\x5C\x8E\xA6" };
+const std::vector<std::string> listB = { "" };
+
+// What the 1.0 writer makes of NewLayout(..., w4, "lead", listA, listB).
+TabrixBytes ExpectedVersion10(std::uint32_t w4)
+{
+    TabrixBytes file;
+    file.Word(0x1234);
+    for (std::uint32_t i = 1; i <= 9; ++i)
+        file.Word(i == 4 ? w4 : i);
+    for (std::uint8_t i = 0; i < 4; ++i)
+        file.Fill(60, static_cast<std::uint8_t>(0xB0 + i));
+    file.PString("lead").List(listA).List(listB);
+    return file;
+}
+
+}
+
+TEST_F(CliTest, ConvertWritesEachVersion)
+{
+    const std::string source = Write("src.tbx", TabrixBytes::NewLayout(0x0102, 6, "lead", listA, listB));
+    EXPECT_EQ(Run({ "convert", "--to", "1.1", source, PathOf("v11.tbx") }), 0);
+    EXPECT_EQ(Run({ "convert", "--to=1.0", source, PathOf("v10.tbx") }), 0);
+    EXPECT_EQ(Run({ "convert", "--to", "1.2", source, PathOf("v12.tbx") }), 0);
+    EXPECT_EQ(console.out, "");
+    EXPECT_EQ(console.err, "");
+    EXPECT_EQ(Read(PathOf("v11.tbx")), TabrixBytes::NewLayout(0x0101, 3, "lead", listA, listB).bytes);
+    EXPECT_EQ(Read(PathOf("v10.tbx")), ExpectedVersion10(3).bytes);
+    EXPECT_EQ(Read(PathOf("v12.tbx")), Read(source));
+}
+
+TEST_F(CliTest, ConvertInPlace)
+{
+    const std::string path = Write("doc.tbx", TabrixBytes::NewLayout(0x0102, 5, "lead", listA, listB));
+    EXPECT_EQ(Run({ "convert", "--to", "1.0", path, path }), 0) << console.err;
+    EXPECT_EQ(Read(path), ExpectedVersion10(4).bytes);
+    // Into the folder the file is in: the same file again.
+    EXPECT_EQ(Run({ "convert", "--to", "1.0", "--out-dir", folder.string(), path }), 0) << console.err;
+    EXPECT_EQ(Read(path), ExpectedVersion10(4).bytes);
+}
+
+// A failed save names the destination; a failed load writes nothing at all.
+TEST_F(CliTest, ConvertFailuresKeepEverything)
+{
+    const std::string source = Write("src.tbx", TabrixBytes::NewLayout(0x0102, 6, "lead", listA, listB));
+    const auto before = Read(source);
+    std::filesystem::create_directory(folder / "sub");
+    const std::string sub = PathOf("sub");
+    EXPECT_EQ(Run({ "convert", "--to", "1.1", source, sub }), 5);
+    EXPECT_EQ(console.err, sub + ": " + accessDeniedText + "\n");
+    EXPECT_TRUE(std::filesystem::is_directory(sub));
+    EXPECT_EQ(Read(source), before);
+
+    const std::string bad = Write("bad.tbx", std::vector<std::uint8_t>(10, 0x41));
+    const std::string dest = PathOf("dest.tbx");
+    CapturingConsole run;
+    EXPECT_EQ(RunTbxconv({ "convert", "--to", "1.1", bad, dest }, run), 11);
+    EXPECT_EQ(run.err, bad + ": " + badFormatText + "\n");
+    EXPECT_FALSE(std::filesystem::exists(dest));
+
+    // The destination of a failed conversion keeps what it held.
+    const std::string kept = Write("kept.tbx", TabrixBytes::Version10(7));
+    EXPECT_EQ(RunTbxconv({ "convert", "--to", "1.1", bad, kept }, run), 11);
+    EXPECT_EQ(Read(kept), TabrixBytes::Version10(7).bytes);
+}
+
+// One bad file among good ones: the good ones are all converted, the bad one is reported,
+// and the status is that of the first failure.
+TEST_F(CliTest, BatchGoesOnAfterAFailure)
+{
+    std::filesystem::create_directory(folder / "out");
+    const std::string out = PathOf("out");
+    const std::string first = Write("first.tbx", TabrixBytes::Version10(1));
+    const std::string bad = Write("bad.tbx", std::vector<std::uint8_t>(300, 0xFF));
+    const std::string missing = PathOf("missing.tbx");
+    const std::string last = Write("last.tbx", TabrixBytes::NewLayout(0x0101, 4, "", {}, {}));
+
+    EXPECT_EQ(Run({ "convert", "--to", "1.2", "--out-dir", out, first, bad, missing, last }), 11);
+    EXPECT_EQ(console.err, bad + ": " + badFormatText + "\n" + missing + ": " + notFoundText + "\n");
+    EXPECT_EQ(Read(PathOf("out/first.tbx")).size(), 319u);
+    EXPECT_EQ(Read(PathOf("out/last.tbx")), TabrixBytes::NewLayout(0x0102, 4, "", {}, {}).bytes);
+    EXPECT_FALSE(std::filesystem::exists(folder / "out" / "bad.tbx"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "out" / "missing.tbx"));
+}
+
+TEST_F(CliTest, BatchIntoAMissingFolderNamesEachDestination)
+{
+    const std::string a = Write("a.tbx", TabrixBytes::Version10(1));
+    const std::string out = PathOf("none");
+    EXPECT_EQ(Run({ "convert", "--to", "1.2", "--out-dir", out, a, a + "x" }), 4);
+    const std::string written = (folder / "none" / "a.tbx").string();
+    EXPECT_EQ(console.err, written + ": " + notFoundText + "\n" + a + "x: " + notFoundText + "\n");
+}
+
+// Two sources of one file name would overwrite each other's result: refused up front.
+TEST_F(CliTest, BatchRefusesTwoSourcesOfOneName)
+{
+    std::filesystem::create_directories(folder / "x");
+    std::filesystem::create_directories(folder / "out");
+    const std::string a = Write("a.tbx", TabrixBytes::Version10(1));
+    const std::string other = Write("x/a.tbx", TabrixBytes::Version10(2));
+    const std::string b = Write("b.tbx", TabrixBytes::Version10(3));
+    EXPECT_EQ(Run({ "convert", "--to", "1.2", "--out-dir", PathOf("out"), b, a, other }), 1);
+    EXPECT_NE(console.err.find("same file"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_empty(folder / "out"));
+}
+
+TEST_F(CliTest, ProgressOnlyOnATerminal)
+{
+    std::filesystem::create_directory(folder / "out");
+    const std::vector<std::string> args = { "convert", "--to", "1.1", "--out-dir", PathOf("out"),
+        Write("a.tbx", TabrixBytes::Version10(1)), PathOf("gone.tbx"), Write("c.tbx", TabrixBytes::Version10(3)) };
+    const std::string failure = PathOf("gone.tbx") + ": " + notFoundText + "\n";
+
+    EXPECT_EQ(Run(args), 4);
+    EXPECT_EQ(console.err, failure);
+
+    CapturingConsole terminal(true);
+    EXPECT_EQ(RunTbxconv(args, terminal), 4);
+    // The count reaches the total, a message never shares a line with it, and the line is
+    // taken away at the end.
+    EXPECT_NE(terminal.err.find("\r3/3"), std::string::npos) << terminal.err;
+    EXPECT_NE(terminal.err.find("\r" + failure), std::string::npos) << terminal.err;
+    EXPECT_EQ(terminal.err.substr(terminal.err.size() - 5), "\r   \r");
+
+    // A single file is no batch.
+    CapturingConsole single(true);
+    EXPECT_EQ(RunTbxconv({ "convert", "--to", "1.1", "--out-dir", PathOf("out"), PathOf("a.tbx") }, single), 0);
+    EXPECT_EQ(single.err, "");
+}
