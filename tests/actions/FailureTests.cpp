@@ -1,0 +1,54 @@
+// A save onto a full disk: reported after the wait cursor is off, the dialog still usable.
+#include "actions/ActionsHarness.h"
+#include "actions/ScriptedServices.h"
+#include "app/resource.h"
+#include "e2e/TabrixBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+constexpr char diskFullMessage[] = "\x83\x66\x83\x42\x83\x58\x83\x4E\x82\xAA\x88\xEA\x94\x74\x82\xC5\x82\xB7"; // ディスクが一杯です
+
+TEST(FullDisk, SaveFailureLeavesTheWaitCursorOffAndTheDialogUsable)
+{
+    const char* volume = std::getenv("KOVREL_FULL_VOLUME");
+    if (!volume || !FileExists(std::string(volume) + "\\.mounted"))
+        GTEST_SKIP() << "no full volume was mounted for this run";
+
+    TestFolder folder;
+    std::string source = folder.Write("v12.tbx", NewLayoutFile(0x0102, 6));
+    std::string full = std::string(volume) + "\\out.tbx";
+    std::string destination = folder.File("out.tbx");
+    ScriptedServices services;
+    ActionsDialog dialog;
+    dialog.Run([&](ActionsDialog& d) {
+        services.Confirm(source);
+        ASSERT_TRUE(d.Click(IDC_SOURCE_BROWSE));
+        d.Type(IDC_DEST_PATH, full);
+        d.Choose("1.1");
+        ASSERT_TRUE(d.OkEnabled());
+        ASSERT_TRUE(d.Click(IDOK));
+
+        // Disk full is a status of the save: the dialog's box, with the wait cursor already off.
+        ASSERT_EQ(services.messageBoxes.size(), 1u);
+        EXPECT_EQ(services.messageBoxes[0].text, diskFullMessage);
+        EXPECT_EQ(services.messageBoxes[0].waitCursorLevel, 0);
+        EXPECT_TRUE(TheTestApp().shown.empty());
+        EXPECT_EQ(services.waitCursorChanges, (std::vector<int> { 1, -1 }));
+
+        EXPECT_TRUE(IsWindow(d.GetSafeHwnd()));
+        EXPECT_FALSE(d.OkEnabled());
+        EXPECT_EQ(d.Text(IDC_SOURCE_VERSION), "1.2");
+        EXPECT_FALSE(FileExists(full));
+
+        // Still the same dialog and document: another destination converts.
+        d.Type(IDC_DEST_PATH, destination);
+        ASSERT_TRUE(d.Click(IDOK));
+        EXPECT_EQ(ReadFileBytes(destination), NewLayoutFile(0x0101, 3));
+    });
+}
+
+}
