@@ -1,0 +1,242 @@
+// The parser on files built byte by byte: layouts, strings, counts and files that end early.
+#include "EngineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+
+using namespace engine_support;
+
+namespace {
+
+SourceFile OldFile()
+{
+    SourceFile file;
+    file.headWord = 0x00000007;
+    file.words = { 1, 2, 3, 4, 5, 6, 7, 8, 9 };
+    file.lead = "lead";
+    file.listA = StoredList::Of({ "a1", "", "a3" });
+    file.listB = StoredList::Of({ "b1" });
+    return file;
+}
+
+SourceFile NewFile(std::uint16_t version)
+{
+    SourceFile file = OldFile();
+    file.newLayout = true;
+    file.headWord = 0xFFFF1234;
+    file.version = version;
+    file.extWords = { 0x81, 0x82, 0x83, 0x84 };
+    file.tailWords = { 0x91, 0x92, 0x93 };
+    return file;
+}
+
+int Parse(const Bytes& bytes, TabrixRecord& record)
+{
+    ExactImage image(bytes);
+    return ParseRecord(image.Image(), record);
+}
+
+TabrixRecord::Block BlockOf(std::uint8_t seed)
+{
+    Bytes bytes;
+    PutBlock(bytes, seed);
+    TabrixRecord::Block block {};
+    std::copy(bytes.begin(), bytes.end(), block.begin());
+    return block;
+}
+
+// Every field of the record against the file it was parsed from.
+void ExpectFields(const TabrixRecord& record, const SourceFile& file)
+{
+    EXPECT_EQ(record.head, file.newLayout ? file.headWord & 0xFFFF : file.headWord);
+    EXPECT_EQ(record.version, file.newLayout ? file.version : version10);
+    EXPECT_EQ(record.words, file.words);
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(record.blocks[i], BlockOf(file.blockSeeds[i])) << "B" << i + 1;
+    EXPECT_EQ(record.extWords, file.newLayout ? file.extWords : (std::array<std::uint32_t, 4> { 0, 0, 0, 0 }));
+    EXPECT_EQ(record.tailWords, file.newLayout ? file.tailWords : (std::array<std::uint32_t, 3> { 2, 1, 2 }));
+    EXPECT_EQ(record.leadString, CutAtNul(file.lead));
+    EXPECT_EQ(record.listA, Converted(file, version12).listA.entries);
+    EXPECT_EQ(record.listB, Converted(file, version12).listB.entries);
+}
+
+}
+
+TEST(ParseRecord, LayoutIsTheUpperHalfOfTheFirstWord)
+{
+    struct Case {
+        std::uint32_t first;
+        bool newLayout;
+        std::uint32_t head;
+    };
+    const Case cases[] = { { 0xFFFEFFFF, false, 0xFFFEFFFF }, { 0x0000FFFF, false, 0x0000FFFF }, { 0, false, 0 },
+        { 0x7FFFFFFF, false, 0x7FFFFFFF }, { 0xFFFF0000, true, 0 }, { 0xFFFFFFFF, true, 0xFFFF },
+        { 0xFFFF0102, true, 0x0102 } };
+    for (const auto& c : cases) {
+        SourceFile file = c.newLayout ? NewFile(version12) : OldFile();
+        file.headWord = c.first;
+        TabrixRecord record;
+        ASSERT_EQ(Parse(Encode(file), record), 1) << std::hex << c.first;
+        EXPECT_EQ(record.head, c.head) << std::hex << c.first;
+        ExpectFields(record, file);
+    }
+}
+
+TEST(ParseRecord, AnyVersionFieldIsKeptAndReadInTheNewLayout)
+{
+    for (std::uint16_t version : { 0x0101, 0x0102, 0x0100, 0x0205, 0x0000, 0xFFFF }) {
+        SCOPED_TRACE(version);
+        const SourceFile file = NewFile(version);
+        TabrixRecord record;
+        ASSERT_EQ(Parse(Encode(file), record), 1);
+        ExpectFields(record, file);
+    }
+}
+
+TEST(ParseRecord, NegativeCountsEmbeddedNulsAndTrailingBytes)
+{
+    for (bool newLayout : { false, true }) {
+        SCOPED_TRACE(newLayout ? "new layout" : "old layout");
+        SourceFile file = newLayout ? NewFile(version11) : OldFile();
+        file.lead = std::string("AB\0CD", 5);
+        file.listA = StoredList::Negative(-1);
+        file.listB = StoredList::Negative(INT32_MIN);
+        TabrixRecord record;
+        ASSERT_EQ(Parse(Encode(file), record), 1);
+        ExpectFields(record, file);
+        EXPECT_TRUE(record.listA.empty());
+        EXPECT_TRUE(record.listB.empty());
+
+        file.listA = StoredList::Of({ std::string("x\0yz", 4), std::string(1, '\0'), std::string(255, 'w') });
+        file.trailing = Bytes(40, 0xFF);
+        TabrixRecord withTrailing;
+        ASSERT_EQ(Parse(Encode(file), withTrailing), 1);
+        ExpectFields(withTrailing, file);
+        EXPECT_EQ(withTrailing.listA, (std::vector<std::string> { "x", "", std::string(255, 'w') }));
+    }
+}
+
+TEST(ParseRecord, AppendsToTheListsAndReplacesTheLeadString)
+{
+    TabrixRecord record;
+    record.leadString = "earlier lead";
+    record.listA = { "kept" };
+    ASSERT_EQ(Parse(Encode(OldFile()), record), 1);
+    EXPECT_EQ(record.leadString, "lead");
+    EXPECT_EQ(record.listA, (std::vector<std::string> { "kept", "a1", "", "a3" }));
+    EXPECT_EQ(record.listB, (std::vector<std::string> { "b1" }));
+}
+
+TEST(ParseRecord, EveryStrictPrefixFailsWithoutReadingPastIt)
+{
+    std::vector<SourceFile> files = { OldFile(), NewFile(version12), NewFile(0x0205) };
+    SourceFile negative = NewFile(version11);
+    negative.listA = StoredList::Negative(-1);
+    negative.listB = StoredList::Of({ std::string(255, 'q'), std::string("n\0l", 3) });
+    files.push_back(negative);
+    SourceFile empty = OldFile();
+    empty.lead.clear();
+    empty.listA = StoredList::Of({});
+    empty.listB = StoredList::Of({});
+    files.push_back(empty);
+    SourceFile lastString = OldFile();
+    lastString.listB = StoredList::Of({ "", "last" });
+    files.push_back(lastString);
+
+    for (const auto& file : files) {
+        const Bytes bytes = Encode(file);
+        TabrixRecord whole;
+        ASSERT_EQ(Parse(bytes, whole), 1);
+        for (std::size_t size = 0; size < bytes.size(); ++size) {
+            TabrixRecord record;
+            ExactImage prefix(bytes, size);
+            ASSERT_EQ(ParseRecord(prefix.Image(), record), 0) << "prefix of " << size << " of " << bytes.size();
+        }
+    }
+}
+
+TEST(ParseRecord, AFixedPartShorterThanItsLayoutFails)
+{
+    // The smallest old file, 289 bytes, is too short for the fixed part of the new layout.
+    SourceFile file;
+    Bytes bytes = Encode(file);
+    ASSERT_EQ(bytes.size(), 289u);
+    TabrixRecord record;
+    EXPECT_EQ(Parse(bytes, record), 1);
+    bytes[2] = bytes[3] = 0xFF;
+    EXPECT_EQ(Parse(bytes, record), 0);
+
+    // Nothing after the fixed part at all.
+    EXPECT_EQ(Parse(Bytes(280, 0x00), record), 0);
+    Bytes newFixed(298, 0x00);
+    newFixed[2] = newFixed[3] = 0xFF;
+    EXPECT_EQ(Parse(newFixed, record), 0);
+}
+
+TEST(ParseRecord, AHugeCountFailsAtOnce)
+{
+    for (bool newLayout : { false, true }) {
+        for (bool inListB : { false, true }) {
+            SCOPED_TRACE(std::string(newLayout ? "new" : "old") + (inListB ? " list B" : " list A"));
+            SourceFile file = newLayout ? NewFile(version12) : OldFile();
+            file.listA = StoredList::Of({});
+            file.listB = StoredList::Of({});
+            file.tailWords = { 0, 0, 0 };
+            (inListB ? file.listB : file.listA).count = INT32_MAX;
+            Bytes bytes = Encode(file);
+            bytes.resize(400, 0x00); // zeros: each could pass for an empty entry
+            TabrixRecord record;
+            const auto start = std::chrono::steady_clock::now();
+            EXPECT_NO_THROW(EXPECT_EQ(Parse(bytes, record), 0));
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+            EXPECT_TRUE(record.listA.empty());
+            EXPECT_TRUE(record.listB.empty());
+        }
+    }
+}
+
+TEST(ReadPString, EmbeddedNulEndsTheTextNotThePosition)
+{
+    const Bytes bytes = { 0x09, 0x05, 0x41, 0x42, 0x00, 0x43, 0x44, 0x00, 0x02, 0x45, 0x46 };
+    ExactImage image(bytes);
+    std::string text;
+    auto next = ReadPString(image.Image(), 1, text);
+    ASSERT_TRUE(next.has_value());
+    EXPECT_EQ(*next, 7u);
+    EXPECT_EQ(text, "AB");
+    next = ReadPString(image.Image(), 7, text);
+    ASSERT_TRUE(next.has_value());
+    EXPECT_EQ(*next, 8u);
+    EXPECT_EQ(text, "");
+    next = ReadPString(image.Image(), 8, text);
+    ASSERT_TRUE(next.has_value());
+    EXPECT_EQ(*next, 11u);
+    EXPECT_EQ(text, "EF");
+}
+
+TEST(ReadPString, AStringPastTheEndFailsAndLeavesTheText)
+{
+    Bytes bytes(256, 'x');
+    bytes[0] = 0xFF;
+    {
+        ExactImage image(bytes);
+        std::string text;
+        auto next = ReadPString(image.Image(), 0, text);
+        ASSERT_TRUE(next.has_value());
+        EXPECT_EQ(*next, 256u);
+        EXPECT_EQ(text, std::string(255, 'x'));
+    }
+    for (std::size_t size : { 255u, 1u, 0u }) {
+        ExactImage image(bytes, size);
+        std::string text = "before";
+        EXPECT_FALSE(ReadPString(image.Image(), 0, text).has_value()) << size;
+        EXPECT_EQ(text, "before");
+    }
+    ExactImage image(bytes);
+    std::string text = "before";
+    EXPECT_FALSE(ReadPString(image.Image(), 256, text).has_value());
+    EXPECT_FALSE(ReadPString(image.Image(), 1000, text).has_value());
+    EXPECT_EQ(text, "before");
+}

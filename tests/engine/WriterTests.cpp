@@ -1,0 +1,319 @@
+// The three writers against bytes built on the test's side from the conversion rules.
+#include "EngineTestSupport.h"
+
+#include "engine/RecordWriters.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+using namespace engine_support;
+
+namespace {
+
+struct Writer {
+    const char* name;
+    FormatVersion version;
+    ConvStatus (*write)(CFile&, const TabrixRecord&);
+};
+
+const Writer writers[] = {
+    { "1.0", version10, WriteVersion10 },
+    { "1.1", version11, WriteVersion11 },
+    { "1.2", version12, WriteVersion12 },
+};
+
+std::string Text(std::initializer_list<char> bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+struct NamedSource {
+    const char* name;
+    SourceFile file;
+};
+
+// Files of both layouts with everything a conversion must change or keep.
+std::vector<NamedSource> Sources()
+{
+    std::vector<NamedSource> sources;
+
+    SourceFile oldMarkerLike; // upper half one short of the new layout's marker
+    oldMarkerLike.headWord = 0xFFFEFFFF;
+    oldMarkerLike.words = { 1, 2, 3, 5, 0xFFFFFFFF, 0x80000000, 7, 8, 9 };
+    oldMarkerLike.lead = Text({ 'l', 'e', '\0', 'a', 'd' });
+    oldMarkerLike.listA = StoredList::Negative(-1);
+    oldMarkerLike.listB = StoredList::Of({ "b1", Text({ '\0', 'x' }), "", "b4" });
+    oldMarkerLike.trailing = { 0xAA, 0x00, 0xFF };
+    sources.push_back({ "old head 0xFFFEFFFF, W4 5", oldMarkerLike });
+
+    SourceFile oldPlain;
+    oldPlain.headWord = 0x12345678;
+    oldPlain.words = { 0, 0, 0, 6, 0, 0, 0, 0, 0 };
+    oldPlain.listA = StoredList::Negative(INT32_MIN);
+    oldPlain.listB = StoredList::Of({ std::string(255, '\xE9'), "\x82\xA0" });
+    sources.push_back({ "old W4 6, count INT32_MIN", oldPlain });
+
+    SourceFile version11Zero;
+    version11Zero.newLayout = true;
+    version11Zero.headWord = 0xFFFF0000;
+    version11Zero.version = 0x0101;
+    version11Zero.words = { 9, 8, 7, 7, 5, 6, 3, 2, 1 };
+    version11Zero.extWords = { 0x01020304, 0, 0xFFFFFFFF, 42 };
+    version11Zero.tailWords = { 0, 0xFFFFFFFF, 99 };
+    version11Zero.lead = "lead";
+    version11Zero.listA = StoredList::Of({ "a1", "a2", "a3" });
+    version11Zero.listB = StoredList::Of({});
+    sources.push_back({ "1.1 head 0xFFFF0000, W4 7", version11Zero });
+
+    SourceFile version12Full;
+    version12Full.newLayout = true;
+    version12Full.headWord = 0xFFFFFFFF;
+    version12Full.version = 0x0102;
+    version12Full.words = { 11, 12, 13, 6, 15, 16, 17, 18, 19 };
+    version12Full.extWords = { 0x71, 0x72, 0x73, 0x74 };
+    version12Full.tailWords = { 2, 1, 2 };
+    version12Full.lead = Text({ '\0', 'h', 'i', 'd' });
+    version12Full.listA = StoredList::Of({ Text({ 'a', '\0' }), "" });
+    version12Full.listB = StoredList::Negative(-1);
+    version12Full.trailing = Bytes(17, 0x5C);
+    sources.push_back({ "1.2 head 0xFFFFFFFF, W4 6", version12Full });
+
+    SourceFile oddOld = version11Zero;
+    oddOld.headWord = 0xFFFF8001;
+    oddOld.version = 0x0100;
+    oddOld.words[3] = 5;
+    oddOld.listB = StoredList::Negative(INT32_MIN);
+    sources.push_back({ "new layout 0x0100, W4 5", oddOld });
+
+    SourceFile oddNew = version12Full;
+    oddNew.headWord = 0xFFFF0003;
+    oddNew.version = 0x0205;
+    oddNew.words[3] = 6;
+    oddNew.lead = std::string(255, 'L');
+    oddNew.listB = StoredList::Of({ std::string(254, '\0') + "z", "q" });
+    oddNew.trailing.clear();
+    sources.push_back({ "new layout 0x0205, W4 6", oddNew });
+
+    return sources;
+}
+
+TabrixRecord Parsed(const Bytes& bytes)
+{
+    TabrixRecord record;
+    ExactImage image(bytes);
+    EXPECT_EQ(ParseRecord(image.Image(), record), 1);
+    return record;
+}
+
+std::uint32_t WordAt(const Bytes& bytes, std::size_t offset)
+{
+    return std::uint32_t(bytes.at(offset)) | std::uint32_t(bytes.at(offset + 1)) << 8
+        | std::uint32_t(bytes.at(offset + 2)) << 16 | std::uint32_t(bytes.at(offset + 3)) << 24;
+}
+
+// The status of each cause: file failures end in 4 to 9, never in 2.
+ConvStatus ExpectedStatus(FileErrorCause cause)
+{
+    switch (static_cast<int>(cause)) {
+    case 2: case 3:
+        return FileNotFound;
+    case 4:
+        return TooManyOpenFiles;
+    case 5:
+        return AccessDenied;
+    case 8: case 13:
+        return DiskFull;
+    case 10:
+        return HardwareError;
+    default:
+        return CannotOpen;
+    }
+}
+
+}
+
+TEST(Writers, EveryLayoutIntoEveryLayoutGivesTheConvertedBytes)
+{
+    for (const auto& source : Sources()) {
+        const Bytes stored = Encode(source.file);
+        const TabrixRecord record = Parsed(stored);
+        EXPECT_EQ(record.version, source.file.newLayout ? source.file.version : version10) << source.name;
+        for (const auto& writer : writers) {
+            SCOPED_TRACE(std::string(source.name) + " into " + writer.name);
+            CollectingFile file;
+            EXPECT_EQ(writer.write(file, record), Success);
+            EXPECT_EQ(file.bytes, Encode(Converted(source.file, writer.version)));
+            // What is written is a file of the target's version again.
+            const TabrixRecord again = Parsed(file.bytes);
+            EXPECT_EQ(again.version, writer.version);
+            EXPECT_EQ(file.flushCalls, 1);
+        }
+    }
+}
+
+TEST(Writers, WorkedExamplesOfTheSmallestFiles)
+{
+    TabrixRecord record;
+    record.head = 3;
+    record.tailWords = { 2, 1, 2 };
+    record.version = version12;
+
+    Bytes expected12 = { 0x03, 0x00, 0xFF, 0xFF, 0x02, 0x01 };
+    expected12.insert(expected12.end(), 292, 0x00);
+    expected12.push_back(0x00);
+    expected12.insert(expected12.end(), 8, 0x00);
+    expected12.insert(expected12.end(), { 2, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0 });
+    ASSERT_EQ(expected12.size(), 319u);
+    CollectingFile file12;
+    ASSERT_EQ(WriteVersion12(file12, record), Success);
+    EXPECT_EQ(file12.bytes, expected12);
+    TabrixRecord parsed12 = Parsed(file12.bytes);
+    EXPECT_EQ(parsed12.head, 3u);
+    EXPECT_EQ(parsed12.version, 0x0102);
+
+    Bytes expected10 = { 0x03, 0x00, 0x00, 0x00 };
+    expected10.insert(expected10.end(), 276, 0x00);
+    expected10.push_back(0x00);
+    expected10.insert(expected10.end(), 8, 0x00);
+    ASSERT_EQ(expected10.size(), 289u);
+    CollectingFile file10;
+    ASSERT_EQ(WriteVersion10(file10, record), Success);
+    EXPECT_EQ(file10.bytes, expected10);
+    TabrixRecord parsed10;
+    parsed10.extWords = { 9, 9, 9, 9 };
+    ExactImage image10(file10.bytes);
+    ASSERT_EQ(ParseRecord(image10.Image(), parsed10), 1);
+    EXPECT_EQ(parsed10.version, version10);
+    EXPECT_EQ(parsed10.extWords, (std::array<std::uint32_t, 4> { 0, 0, 0, 0 }));
+    EXPECT_EQ(parsed10.tailWords, (std::array<std::uint32_t, 3> { 2, 1, 2 }));
+}
+
+TEST(Writers, W4MappingOnlyForOneZeroAndOneOneAndRecordUnchanged)
+{
+    struct Case {
+        std::uint32_t held, as10, as11, as12;
+    };
+    const Case cases[] = { { 5, 4, 4, 5 }, { 6, 3, 3, 6 }, { 7, 7, 7, 7 }, { 4, 4, 4, 4 }, { 3, 3, 3, 3 },
+        { 0, 0, 0, 0 }, { 0x00010005, 0x00010005, 0x00010005, 0x00010005 }, { 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF,
+        0xFFFFFFFF } };
+    for (const auto& c : cases) {
+        TabrixRecord record;
+        record.words = { 5, 6, 5, c.held, 6, 5, 6, 5, 6 };
+        const TabrixRecord before = record;
+        for (const auto& writer : writers) {
+            CollectingFile file;
+            ASSERT_EQ(writer.write(file, record), Success);
+            const std::size_t w1 = writer.version == version10 ? 4 : 6;
+            const std::uint32_t expected = writer.version == version10 ? c.as10
+                : writer.version == version11                            ? c.as11
+                                                                         : c.as12;
+            EXPECT_EQ(WordAt(file.bytes, w1 + 12), expected) << writer.name << " W4 " << c.held;
+            // Only W4 is ever mapped, whatever the other words hold.
+            for (std::size_t i = 0; i < 9; ++i) {
+                if (i != 3) {
+                    EXPECT_EQ(WordAt(file.bytes, w1 + 4 * i), record.words[i]) << writer.name << " W" << i + 1;
+                }
+            }
+        }
+        EXPECT_EQ(record.words, before.words);
+    }
+}
+
+TEST(Writers, ThroughARealFileSameBytes)
+{
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    const auto folder = std::filesystem::temp_directory_path() / ("kovrel-writers-" + std::to_string(stamp));
+    std::filesystem::create_directories(folder);
+    const std::string path = (folder / "out.tbx").string();
+    for (const auto& source : Sources()) {
+        const TabrixRecord record = Parsed(Encode(source.file));
+        for (const auto& writer : writers) {
+            SCOPED_TRACE(std::string(source.name) + " into " + writer.name);
+            CFile file;
+            CFileException failure;
+            ASSERT_TRUE(file.Open(path.c_str(), 0x9031, &failure)) << static_cast<int>(failure.cause);
+            EXPECT_EQ(writer.write(file, record), Success);
+            file.Close();
+            std::ifstream in(path, std::ios::binary);
+            const Bytes written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            EXPECT_EQ(written, Encode(Converted(source.file, writer.version)));
+        }
+    }
+    std::filesystem::remove_all(folder);
+}
+
+TEST(WritePString, LengthsZeroTwoFiftyFiveAndLongerCutTo255)
+{
+    for (std::size_t length : { 0u, 1u, 254u, 255u, 256u, 300u, 70000u }) {
+        const std::string text(length, 'k');
+        CollectingFile file;
+        WritePString(file, text);
+        const std::size_t kept = length < 255 ? length : 255;
+        ASSERT_EQ(file.bytes.size(), 1 + kept) << length;
+        EXPECT_EQ(file.bytes[0], kept) << length;
+        EXPECT_EQ(std::string(file.bytes.begin() + 1, file.bytes.end()), std::string(kept, 'k')) << length;
+    }
+}
+
+TEST(WritePString, RecordWithLongStringsBuiltInCodeParsesBack)
+{
+    TabrixRecord record;
+    record.head = 0x0102;
+    record.leadString = std::string(300, 'L');
+    record.listA = { std::string(256, 'a'), "short", std::string(1000, 'c') };
+    record.listB = { std::string(255, 'b') };
+    for (const auto& writer : writers) {
+        CollectingFile file;
+        ASSERT_EQ(writer.write(file, record), Success);
+        const TabrixRecord parsed = Parsed(file.bytes);
+        EXPECT_EQ(parsed.leadString, std::string(255, 'L')) << writer.name;
+        EXPECT_EQ(parsed.listA, (std::vector<std::string> { std::string(255, 'a'), "short", std::string(255, 'c') }))
+            << writer.name;
+        EXPECT_EQ(parsed.listB, record.listB) << writer.name;
+    }
+}
+
+TEST(WriterFailures, AFailureAtAnyByteEndsTheWriterWithItsCause)
+{
+    const FileErrorCause causes[] = { FileErrorCause::DiskFull, FileErrorCause::HardIO, FileErrorCause::AccessDenied,
+        FileErrorCause::DirectoryFull, FileErrorCause::Generic, FileErrorCause::SharingViolation,
+        FileErrorCause::TooManyOpenFiles, FileErrorCause::BadPath, FileErrorCause::FileNotFound,
+        FileErrorCause::EndOfFile, FileErrorCause::LockViolation, FileErrorCause::None,
+        static_cast<FileErrorCause>(15), static_cast<FileErrorCause>(-1) };
+    const std::size_t causeCount = std::size(causes);
+    for (const auto& source : Sources()) {
+        const TabrixRecord record = Parsed(Encode(source.file));
+        for (const auto& writer : writers) {
+            const Bytes whole = Encode(Converted(source.file, writer.version));
+            for (std::size_t k = 0; k < whole.size(); ++k) {
+                SCOPED_TRACE(std::string(source.name) + " into " + writer.name + " failing after byte "
+                    + std::to_string(k));
+                const FileErrorCause cause = causes[k % causeCount];
+                CollectingFile file;
+                file.FailAfter(k, cause);
+                ASSERT_EQ(writer.write(file, record), ExpectedStatus(cause));
+                // Stopped at once: one refused write, nothing after it, no flush.
+                ASSERT_EQ(file.failedWrites, 1);
+                ASSERT_EQ(file.flushCalls, 0);
+                ASSERT_LE(file.bytes.size(), k);
+                ASSERT_TRUE(std::equal(file.bytes.begin(), file.bytes.end(), whole.begin()));
+            }
+        }
+    }
+}
+
+TEST(WriterFailures, AFailingFlushIsTheWritersStatus)
+{
+    const TabrixRecord record = Parsed(Encode(Sources().front().file));
+    for (const auto& writer : writers) {
+        for (auto cause : { FileErrorCause::DiskFull, FileErrorCause::HardIO, FileErrorCause::SharingViolation }) {
+            CollectingFile file;
+            file.failFlush = true;
+            file.cause = cause;
+            EXPECT_EQ(writer.write(file, record), ExpectedStatus(cause)) << writer.name;
+            EXPECT_EQ(file.bytes, Encode(Converted(Sources().front().file, writer.version))) << writer.name;
+        }
+    }
+}
