@@ -94,6 +94,12 @@ bool ReadList(ImageReader& reader, std::vector<std::string>& list)
     // Every entry takes at least its length byte: a count the rest cannot hold fails at once.
     if (static_cast<std::size_t>(count) > reader.Remaining())
         return false;
+    // Room for the whole list at once spares the copies of a growing list; it is only a saving,
+    // so a count too big for memory still reads entry by entry and fails where the memory ends.
+    try {
+        list.reserve(list.size() + static_cast<std::size_t>(count));
+    } catch (const std::exception&) {
+    }
     for (std::int32_t i = 0; i < count; ++i) {
         std::string text;
         if (!reader.ReadString(text))

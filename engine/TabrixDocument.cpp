@@ -4,6 +4,7 @@
 #include "engine/RecordWriters.h"
 
 #include "platform/FileSystem.h"
+#include "platform/ImageMemory.h"
 
 #include <chrono>
 #include <cstdio>
@@ -118,9 +119,9 @@ ConvStatus TabrixDocument::Load()
     try {
         std::uint64_t length = GetLength();
         // One byte more than the file, in one allocation that must not wrap around.
-        std::unique_ptr<std::uint8_t[]> buffer;
+        ImageMemory::Block buffer;
         if (length < std::numeric_limits<std::size_t>::max() && length < std::uint64_t(std::numeric_limits<std::ptrdiff_t>::max()))
-            buffer.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(length) + 1]);
+            buffer = ImageMemory::Allocate(static_cast<std::size_t>(length) + 1);
         if (!buffer) {
             status = OutOfMemory;
         } else {

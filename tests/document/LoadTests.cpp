@@ -239,3 +239,30 @@ TEST_F(Load, LengthFailureLeavesAsTheFrameworkExceptionWithTheFileClosed)
     document.lengthFailure = false;
     EXPECT_EQ(document.Load(), Success);
 }
+
+// A file of several megabytes takes the big-image path of the load and the list's reservation.
+TEST_F(Load, BigFileConvertsToItselfByteForByteAndItsTruncationFails)
+{
+    Sample big;
+    big.listA.clear();
+    for (int i = 0; i < 45000; ++i)
+        big.listA.push_back(std::string(100 + i % 50, static_cast<char>('A' + i % 26)));
+    big.listB = { "last" };
+    const Bytes bytes = NewLayout(big, 0x0102);
+    ASSERT_GT(bytes.size(), std::size_t(5) << 20);
+
+    TestDocument document("");
+    LoadFrom(document, folder.File("big.tbx"), bytes);
+    ASSERT_EQ(document.Record().listA.size(), 45000u);
+    EXPECT_EQ(document.Record().listA.back(), big.listA.back());
+    EXPECT_EQ(document.Record().listB, big.listB);
+    document.SetTargetVersion(1, 2);
+    ASSERT_EQ(document.SetDestinationPath(folder.File("copy.tbx").c_str()), 1);
+    ASSERT_EQ(document.Save(), Success);
+    EXPECT_TRUE(ReadBytes(folder.File("copy.tbx")) == bytes);
+
+    Bytes truncated(bytes.begin(), bytes.end() - 13);
+    WriteBytes(folder.File("cut.tbx"), truncated);
+    TestDocument cut(folder.File("cut.tbx").c_str());
+    EXPECT_EQ(cut.Load(), BadFormat);
+}
