@@ -1,5 +1,6 @@
 // tbxconv: the Tabrix conversion engine on the command line.
 #include "cli/Console.h"
+#include "cli/Heap.h"
 #include "cli/Tbxconv.h"
 
 #include <string>
@@ -7,6 +8,7 @@
 
 int main(int argc, char** argv)
 {
+    PrepareHeap();
     // Arguments are passed on as the system gives them, like the paths of the dialog.
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     StandardConsole console;
