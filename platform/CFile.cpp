@@ -65,6 +65,9 @@ std::size_t CFile::Read(void* buffer, std::size_t count)
 {
     if (count == 0)
         return 0;
+    // Bytes still in the write buffer come before the read: else the read sees the old bytes
+    // and the buffer later lands after them.
+    WritePending();
     std::size_t done = 0;
     if (long error = FileBackend::Read(handle, buffer, count, done))
         Raise(error);

@@ -1,0 +1,441 @@
+// CFile on real files: the load's and the save's opens, lengths, short reads, buffered writes,
+// closing, flushing and the sharing that keeps a file from being written while it is read.
+#include "FileTestSupport.h"
+
+#include "platform/CFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+using namespace file_support;
+
+namespace {
+
+constexpr unsigned loadFlags = 0x8020;        // read, others may read
+constexpr unsigned saveFlags = 0x9031;        // write, others may write, create or cut
+constexpr unsigned writeExisting = 0x8031;    // the save's access and sharing on an existing file
+constexpr unsigned openToAll = 0x1041;        // write, create, others may do anything
+constexpr unsigned readWriteToAll = 0x0042;   // read and write an existing file, others anything
+
+#ifdef _WIN32
+constexpr long fileNotFoundError = ERROR_FILE_NOT_FOUND;
+constexpr long sharingError = ERROR_SHARING_VIOLATION;
+#else
+constexpr long fileNotFoundError = ENOENT;
+#endif
+
+// What an open gives: the result, the failure it filled in and whether it raised.
+struct OpenResult {
+    bool opened = false;
+    bool raised = false;
+    CFileException failure { FileErrorCause::None, 0 };
+};
+
+OpenResult TryOpen(CFile& file, const std::string& path, unsigned flags)
+{
+    OpenResult result;
+    try {
+        result.opened = file.Open(path.c_str(), flags, &result.failure);
+    } catch (...) {
+        result.raised = true;
+    }
+    return result;
+}
+
+std::string ReadAll(CFile& file, std::size_t atMost)
+{
+    std::string text(atMost, '\0');
+    text.resize(file.Read(text.data(), atMost));
+    return text;
+}
+
+void WriteText(CFile& file, const std::string& text) { file.Write(text.data(), text.size()); }
+
+std::string TextOf(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+}
+
+TEST(CFileOpen, LoadFlagsOpenAnExistingFileOnly)
+{
+    ScratchFolder folder;
+    const std::string path = folder.File("digits.tbx");
+    WriteBytes(path, Digits());
+    CFile file;
+    OpenResult existing = TryOpen(file, path, loadFlags);
+    ASSERT_TRUE(existing.opened);
+    EXPECT_TRUE(file.IsOpen());
+    EXPECT_EQ(file.GetFilePath(), path);
+    EXPECT_EQ(ReadAll(file, 10), "0123456789");
+    // Opened for reading: writing is refused, the file keeps its bytes.
+    try {
+        WriteText(file, "x");
+        file.Close();
+        ADD_FAILURE() << "a write to a file opened for reading succeeded";
+    } catch (const CFileException& failure) {
+        EXPECT_EQ(failure.cause, FileErrorCause::AccessDenied);
+    }
+    file.Close();
+    EXPECT_EQ(ReadBytes(path), Digits());
+
+    const std::string missing = folder.File("missing.tbx");
+    CFile other;
+    OpenResult absent = TryOpen(other, missing, loadFlags);
+    EXPECT_FALSE(absent.raised);
+    EXPECT_FALSE(absent.opened);
+    EXPECT_FALSE(other.IsOpen());
+    EXPECT_EQ(absent.failure.cause, FileErrorCause::FileNotFound);
+    EXPECT_EQ(absent.failure.osError, fileNotFoundError);
+    EXPECT_EQ(absent.failure.fileName, missing);
+    EXPECT_FALSE(std::filesystem::exists(missing));
+    EXPECT_NO_THROW(EXPECT_FALSE(other.Open(missing.c_str(), loadFlags, nullptr)));
+
+    OpenResult inMissingFolder = TryOpen(other, folder.File("nowhere/missing.tbx"), loadFlags);
+    EXPECT_FALSE(inMissingFolder.raised);
+    EXPECT_FALSE(inMissingFolder.opened);
+#ifdef _WIN32
+    EXPECT_EQ(inMissingFolder.failure.cause, FileErrorCause::BadPath);
+#else
+    EXPECT_EQ(inMissingFolder.failure.cause, FileErrorCause::FileNotFound);
+#endif
+
+    // A folder is no file, for reading or for writing.
+    for (unsigned flags : { loadFlags, saveFlags }) {
+        OpenResult ofFolder = TryOpen(other, folder.Path(), flags);
+        EXPECT_FALSE(ofFolder.raised);
+        EXPECT_FALSE(ofFolder.opened) << std::hex << flags;
+        EXPECT_EQ(ofFolder.failure.cause, FileErrorCause::AccessDenied) << std::hex << flags;
+    }
+}
+
+TEST(CFileOpen, SaveFlagsCreateOrCutToLengthZero)
+{
+    ScratchFolder folder;
+    const std::string fresh = folder.File("fresh.tbx");
+    {
+        CFile file;
+        ASSERT_TRUE(TryOpen(file, fresh, saveFlags).opened);
+        EXPECT_TRUE(std::filesystem::exists(fresh));
+        WriteText(file, "abc");
+        file.Close();
+    }
+    EXPECT_EQ(TextOf(ReadBytes(fresh)), "abc");
+
+    const std::string existing = folder.File("existing.tbx");
+    WriteBytes(existing, Pattern(5000));
+    {
+        CFile file;
+        ASSERT_TRUE(TryOpen(file, existing, saveFlags).opened);
+        EXPECT_EQ(file.GetLength(), 0u);
+        file.Close();
+    }
+    EXPECT_TRUE(ReadBytes(existing).empty());
+    WriteBytes(existing, Pattern(5000));
+    {
+        CFile file;
+        ASSERT_TRUE(TryOpen(file, existing, saveFlags).opened);
+        WriteText(file, "new");
+    }
+    EXPECT_EQ(TextOf(ReadBytes(existing)), "new");
+
+    // Without the create flag a missing file is not made.
+    CFile file;
+    OpenResult absent = TryOpen(file, folder.File("absent.tbx"), writeExisting);
+    EXPECT_FALSE(absent.opened);
+    EXPECT_EQ(absent.failure.cause, FileErrorCause::FileNotFound);
+    EXPECT_FALSE(std::filesystem::exists(folder.File("absent.tbx")));
+
+    OpenResult inMissingFolder = TryOpen(file, folder.File("nowhere/new.tbx"), saveFlags);
+    EXPECT_FALSE(inMissingFolder.raised);
+    EXPECT_FALSE(inMissingFolder.opened);
+    EXPECT_TRUE(inMissingFolder.failure.cause == FileErrorCause::BadPath
+        || inMissingFolder.failure.cause == FileErrorCause::FileNotFound);
+}
+
+TEST(CFileLength, GivesTheSizeAndLeavesThePosition)
+{
+    ScratchFolder folder;
+    const std::string path = folder.File("digits.tbx");
+    WriteBytes(path, Digits());
+    CFile reader;
+    ASSERT_TRUE(TryOpen(reader, path, loadFlags).opened);
+    EXPECT_EQ(ReadAll(reader, 3), "012");
+    EXPECT_EQ(reader.GetLength(), 10u);
+    EXPECT_EQ(ReadAll(reader, 100), "3456789");
+    EXPECT_EQ(reader.GetLength(), 10u);
+    reader.Close();
+
+    // Bytes written so far count, and asking puts nothing out of order.
+    const std::string written = folder.File("written.tbx");
+    CFile writer;
+    ASSERT_TRUE(TryOpen(writer, written, saveFlags).opened);
+    EXPECT_EQ(writer.GetLength(), 0u);
+    WriteText(writer, "hello");
+    EXPECT_EQ(writer.GetLength(), 5u);
+    WriteText(writer, " world");
+    EXPECT_EQ(writer.GetLength(), 11u);
+    writer.Close();
+    EXPECT_EQ(TextOf(ReadBytes(written)), "hello world");
+}
+
+TEST(CFileRead, FewerBytesAtTheEndWithoutFailure)
+{
+    ScratchFolder folder;
+    const std::string path = folder.File("digits.tbx");
+    WriteBytes(path, Digits());
+    CFile file;
+    ASSERT_TRUE(TryOpen(file, path, loadFlags).opened);
+    char buffer[100];
+    EXPECT_EQ(file.Read(buffer, 0), 0u);
+    EXPECT_EQ(file.Read(buffer, sizeof buffer), 10u);
+    EXPECT_EQ(file.Read(buffer, sizeof buffer), 0u);
+    EXPECT_EQ(file.Read(buffer, 1), 0u);
+    file.Close();
+
+    const std::string empty = folder.File("empty.tbx");
+    WriteBytes(empty, {});
+    ASSERT_TRUE(TryOpen(file, empty, loadFlags).opened);
+    EXPECT_EQ(file.GetLength(), 0u);
+    EXPECT_EQ(file.Read(buffer, sizeof buffer), 0u);
+    file.Close();
+
+    // One request takes a whole big file, as the load does.
+    const std::string big = folder.File("big.tbx");
+    const Bytes pattern = Pattern(3 * 1024 * 1024 + 17);
+    WriteBytes(big, pattern);
+    ASSERT_TRUE(TryOpen(file, big, loadFlags).opened);
+    Bytes read(pattern.size() + 1);
+    EXPECT_EQ(file.Read(read.data(), read.size()), pattern.size());
+    read.pop_back();
+    EXPECT_TRUE(read == pattern);
+}
+
+TEST(CFileWrite, ZeroBytesDoNothingAndChunksArriveInOrder)
+{
+    ScratchFolder folder;
+    const std::string path = folder.File("out.tbx");
+    CFile closed;
+    EXPECT_NO_THROW(closed.Write(nullptr, 0));
+    EXPECT_THROW(closed.Write("x", 1), CFileException);
+
+    CFile file;
+    ASSERT_TRUE(TryOpen(file, path, saveFlags).opened);
+    EXPECT_NO_THROW(file.Write(nullptr, 0));
+    file.Close();
+    EXPECT_TRUE(ReadBytes(path).empty());
+
+    // Around and across the size of any write buffer: small fields, a buffer's worth, big blocks.
+    const std::size_t chunks[] = { 1, 0, 7, 65535, 1, 65536, 65537, 3, 200000, 0, 1, 131072, 60, 4, 2 };
+    std::size_t total = 0;
+    for (auto size : chunks)
+        total += size;
+    const Bytes pattern = Pattern(total);
+    ASSERT_TRUE(TryOpen(file, path, saveFlags).opened);
+    std::size_t offset = 0;
+    for (auto size : chunks) {
+        file.Write(pattern.data() + offset, size);
+        offset += size;
+    }
+    file.Close();
+    EXPECT_TRUE(ReadBytes(path) == pattern);
+}
+
+TEST(CFileWrite, AReadAfterAWriteSeesTheFileAsWritten)
+{
+    ScratchFolder folder;
+    const std::string path = folder.File("digits.tbx");
+    WriteBytes(path, Digits());
+    CFile file;
+    ASSERT_TRUE(TryOpen(file, path, readWriteToAll).opened);
+    WriteText(file, "ab");
+    EXPECT_EQ(ReadAll(file, 3), "234");
+    WriteText(file, "XY");
+    file.Close();
+    EXPECT_EQ(TextOf(ReadBytes(path)), "ab234XY789");
+}
+
+TEST(CFileClose, ClosingAndDestroyingWriteOutAndLetOthersIn)
+{
+    ScratchFolder folder;
+    const std::string path = folder.File("out.tbx");
+    CFile file;
+    ASSERT_TRUE(TryOpen(file, path, saveFlags).opened);
+    WriteText(file, "abc");
+    file.Close();
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_NO_THROW(file.Close());
+    EXPECT_EQ(TextOf(ReadBytes(path)), "abc");
+
+    // The same object opens again, another file.
+    const std::string second = folder.File("second.tbx");
+    ASSERT_TRUE(TryOpen(file, second, saveFlags).opened);
+    WriteText(file, "second");
+    file.Close();
+    EXPECT_EQ(TextOf(ReadBytes(second)), "second");
+
+    {
+        CFile destroyed;
+        ASSERT_TRUE(TryOpen(destroyed, path, saveFlags).opened);
+        WriteText(destroyed, "xyz");
+    }
+    EXPECT_EQ(TextOf(ReadBytes(path)), "xyz");
+    // The destroyed object's handle is gone: a reader is let in.
+    CFile reader;
+    ASSERT_TRUE(TryOpen(reader, path, loadFlags).opened);
+    EXPECT_EQ(ReadAll(reader, 10), "xyz");
+    {
+        CFile destroyedReader;
+        ASSERT_TRUE(TryOpen(destroyedReader, path, loadFlags).opened);
+    }
+    reader.Close();
+    CFile writer;
+    EXPECT_TRUE(TryOpen(writer, path, saveFlags).opened);
+}
+
+TEST(CFileFlush, PutsTheBytesIntoTheFileWhileItIsOpen)
+{
+    ScratchFolder folder;
+    const std::string path = folder.File("out.tbx");
+    CFile file;
+    ASSERT_TRUE(TryOpen(file, path, openToAll).opened);
+    WriteText(file, "hello");
+    file.Flush();
+    EXPECT_EQ(TextOf(ReadBytes(path)), "hello");
+    file.Flush();
+    WriteText(file, "!");
+    file.Flush();
+    EXPECT_EQ(TextOf(ReadBytes(path)), "hello!");
+    file.Close();
+}
+
+#ifdef __linux__
+TEST(CFileFlush, AFullDeviceRaisesDiskFullAndCloseStillCloses)
+{
+    CFile file;
+    ASSERT_TRUE(TryOpen(file, "/dev/full", openToAll).opened);
+    WriteText(file, "no room");
+    try {
+        file.Flush();
+        ADD_FAILURE() << "a flush to a full device succeeded";
+    } catch (const CFileException& failure) {
+        EXPECT_EQ(failure.cause, FileErrorCause::DiskFull);
+        EXPECT_EQ(failure.fileName, "/dev/full");
+    }
+    EXPECT_NO_THROW(file.Close());
+    EXPECT_FALSE(file.IsOpen());
+
+    // The same failure from Close when nothing flushed first; the handle is gone all the same.
+    ASSERT_TRUE(TryOpen(file, "/dev/full", openToAll).opened);
+    WriteText(file, "no room");
+    EXPECT_THROW(file.Close(), CFileException);
+    EXPECT_FALSE(file.IsOpen());
+}
+#endif
+
+class CFileSharing : public ::testing::Test {
+protected:
+    void SetUp() override { WriteBytes(path, Digits()); }
+
+    void ExpectRefused(const OpenResult& result)
+    {
+        EXPECT_FALSE(result.raised);
+        EXPECT_FALSE(result.opened);
+        EXPECT_EQ(result.failure.cause, FileErrorCause::SharingViolation);
+#ifdef _WIN32
+        EXPECT_EQ(result.failure.osError, sharingError);
+#endif
+    }
+
+    ScratchFolder folder;
+    const std::string path = folder.File("shared.tbx");
+};
+
+TEST_F(CFileSharing, AReaderKeepsWritersOutAndLetsReadersIn)
+{
+    CFile reader;
+    ASSERT_TRUE(TryOpen(reader, path, loadFlags).opened);
+    CFile writer;
+    ExpectRefused(TryOpen(writer, path, saveFlags));
+    ExpectRefused(TryOpen(writer, path, writeExisting));
+    EXPECT_FALSE(writer.IsOpen());
+    // The refused save's create did not cut the file.
+    EXPECT_EQ(ReadBytes(path), Digits());
+
+    CFile secondReader;
+    ASSERT_TRUE(TryOpen(secondReader, path, loadFlags).opened);
+    EXPECT_EQ(ReadAll(secondReader, 10), "0123456789");
+    EXPECT_EQ(ReadAll(reader, 10), "0123456789");
+    reader.Close();
+    ExpectRefused(TryOpen(writer, path, saveFlags));
+    secondReader.Close();
+    EXPECT_TRUE(TryOpen(writer, path, saveFlags).opened);
+}
+
+TEST_F(CFileSharing, AWriterKeepsReadersOut)
+{
+    CFile writer;
+    ASSERT_TRUE(TryOpen(writer, path, saveFlags).opened);
+    WriteText(writer, "written");
+    CFile reader;
+    ExpectRefused(TryOpen(reader, path, loadFlags));
+    writer.Close();
+    ASSERT_TRUE(TryOpen(reader, path, loadFlags).opened);
+    EXPECT_EQ(ReadAll(reader, 100), "written");
+}
+
+TEST_F(CFileSharing, TwoWritersBothGetIn)
+{
+#ifndef _WIN32
+    GTEST_SKIP() << "flock has no shared write lock: the emulation keeps a second writer out";
+#else
+    CFile writer;
+    ASSERT_TRUE(TryOpen(writer, path, saveFlags).opened);
+    CFile secondWriter;
+    EXPECT_TRUE(TryOpen(secondWriter, path, saveFlags).opened);
+#endif
+}
+
+TEST_F(CFileSharing, AProgramThatTakesNoLocksIsKeptOut)
+{
+#ifndef _WIN32
+    GTEST_SKIP() << "flock locks are advisory: a program that takes none is not kept out";
+#else
+    CFile reader;
+    ASSERT_TRUE(TryOpen(reader, path, loadFlags).opened);
+    HANDLE other = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
+    if (other != INVALID_HANDLE_VALUE)
+        CloseHandle(other);
+#endif
+}
+
+#ifndef _WIN32
+// The locks hold between processes that take them, not only between objects of one process.
+TEST_F(CFileSharing, AnotherProcessIsKeptOutWhileTheFileIsWritten)
+{
+    CFile writer;
+    ASSERT_TRUE(TryOpen(writer, path, saveFlags).opened);
+    pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        CFile reader;
+        CFileException failure;
+        bool opened = reader.Open(path.c_str(), loadFlags, &failure);
+        _exit(opened ? 100 : static_cast<int>(failure.cause));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(FileErrorCause::SharingViolation));
+}
+#endif
