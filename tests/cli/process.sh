@@ -1,0 +1,69 @@
+#!/bin/sh
+# Runs the built tbxconv as a user's shell does: exit statuses, UTF-8 messages on standard
+# error, nothing on standard output for a failure, and a file written only when asked.
+tool=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+failures=0
+
+check() { # description, expected, actual
+  if [ "$2" != "$3" ]; then
+    echo "FAILED: $1: expected [$2], got [$3]"
+    failures=$((failures + 1))
+  fi
+}
+
+# The shortest 1.2 file: head 3, everything else 0 but the tail words 2, 1, 2.
+{
+  printf '\003\000\377\377\002\001'
+  head -c 292 /dev/zero
+  head -c 9 /dev/zero
+  printf '\002\000\000\000\001\000\000\000\002\000\000\000'
+} > small.tbx
+check "made the sample" 319 "$(wc -c < small.tbx | tr -d ' ')"
+
+out=$("$tool" info small.tbx 2>err); status=$?
+check "info status" 0 "$status"
+check "info output" "small.tbx: 1.2" "$out"
+check "info errors" "" "$(cat err)"
+
+out=$("$tool" info missing.tbx 2>err); status=$?
+check "missing file status" 4 "$status"
+check "missing file output" "" "$out"
+check "missing file message" "missing.tbx: ファイルが存在しません" "$(cat err)"
+
+printf 'not a tabrix file' > bad.tbx
+"$tool" info small.tbx bad.tbx missing.tbx >out 2>err; status=$?
+check "batch status is the first failure's" 11 "$status"
+check "batch output" "small.tbx: 1.2" "$(cat out)"
+check "batch messages" "bad.tbx: ファイルのフォーマットが不正です
+missing.tbx: ファイルが存在しません" "$(cat err)"
+
+"$tool" convert --to 1.0 small.tbx old.tbx >out 2>err; status=$?
+check "convert status" 0 "$status"
+check "convert is quiet" "" "$(cat out)$(cat err)"
+check "1.0 file size" 289 "$(wc -c < old.tbx | tr -d ' ')"
+check "1.0 file version" "old.tbx: 1.0" "$("$tool" info old.tbx)"
+
+"$tool" convert --to 2.0 small.tbx never.tbx >out 2>err; status=$?
+check "bad --to status" 1 "$status"
+check "bad --to writes nothing" "no" "$([ -e never.tbx ] && echo yes || echo no)"
+check "bad --to gives the usage" "yes" "$(grep -q '^Usage:' err && echo yes || echo no)"
+
+"$tool" frobnicate >out 2>err; status=$?
+check "unknown command status" 1 "$status"
+check "unknown command prints nothing on standard output" "" "$(cat out)"
+
+"$tool" --help >out 2>err; status=$?
+check "help status" 0 "$status"
+check "help on standard output" "yes" "$(grep -q 'Exit status' out && echo yes || echo no)"
+
+# Progress is for terminals only: a batch into a pipe shows none of it.
+mkdir outdir
+"$tool" convert --to 1.1 --out-dir outdir small.tbx old.tbx 2>err | cat; status=$?
+check "batch into a folder" "" "$(cat err)"
+check "batch wrote both" "old.tbx small.tbx" "$(ls outdir | tr '\n' ' ' | sed 's/ $//')"
+
+[ "$failures" -eq 0 ] && echo "all process checks passed"
+exit "$failures"
