@@ -21,13 +21,28 @@ std::string FolderOf(const std::string& path)
     return path.substr(0, end);
 }
 
+namespace {
+// The full form of path; path itself when the system cannot give it.
+std::string FullPath(const char* path)
+{
+    char buffer[MAX_PATH + 1];
+    DWORD length = ::GetFullPathNameA(path, sizeof buffer, buffer, nullptr);
+    if (length == 0 || length >= sizeof buffer)
+        return path;
+    return std::string(buffer, length);
+}
+}
+
 long Replace(const char* temporaryPath, const char* destinationPath)
 {
     constexpr DWORD moveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
     const DWORD old = ::GetFileAttributesA(destinationPath);
     if (old != INVALID_FILE_ATTRIBUTES) {
+        // Full paths: Wine's ReplaceFileA fails on a bare name or one with forward slashes.
+        const std::string destination = FullPath(destinationPath);
+        const std::string replacement = FullPath(temporaryPath);
         // Keeps the old file's attributes, security and creation time on the new content.
-        if (::ReplaceFileA(destinationPath, temporaryPath, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+        if (::ReplaceFileA(destination.c_str(), replacement.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
             return 0;
         DWORD error = ::GetLastError();
         // Only this failure has already removed the old file: the new one must take its place.

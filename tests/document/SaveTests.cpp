@@ -105,6 +105,28 @@ TEST_F(Save, ExistingDestinationIsReplacedWhole)
     EXPECT_EQ(folder.Names(), (std::vector<std::string> { "d.tbx", "s.tbx" }));
 }
 
+// Names relative to the working folder, with either separator, as a command line gives them.
+TEST_F(Save, ExistingDestinationNamedRelativelyIsReplaced)
+{
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder.Path());
+    std::filesystem::create_directory("sub");
+    const Bytes expected = NewLayout(WithW4(sample, 3), 0x0101);
+    std::vector<std::string> names { "d.tbx", "sub/d.tbx", "./sub/../d.tbx" };
+#ifdef _WIN32
+    names.push_back("sub\\e.tbx");
+#endif
+    for (const auto& name : names) {
+        WriteBytes(name, Bytes(700, 0xEE));
+        EXPECT_EQ(SaveAs(1, 1, name), Success) << name;
+        EXPECT_EQ(ReadBytes(name), expected) << name;
+    }
+    std::filesystem::current_path(previous);
+    // No temporary file is left beside either destination.
+    EXPECT_EQ(folder.Names(), (std::vector<std::string> { "d.tbx", "s.tbx", "sub" }));
+    EXPECT_EQ(NamesIn(folder.File("sub")).size(), names.size() - 2);
+}
+
 TEST_F(Save, ConvertsAFileInPlace)
 {
     ASSERT_EQ(SaveAs(1, 0, folder.File("s.tbx")), Success);
