@@ -73,10 +73,9 @@ ConvStatus LoadInto(TabrixDocument& document, const std::string& path)
     });
 }
 
-int RunInfo(const CommandLine& command, Console& console)
+int RunInfo(const CommandLine& command, Console& console, TabrixDocument& document)
 {
     Outcome outcome;
-    TabrixDocument document("");
     for (const auto& path : command.operands) {
         ConvStatus status = LoadInto(document, path);
         std::uint8_t major = 0;
@@ -90,9 +89,8 @@ int RunInfo(const CommandLine& command, Console& console)
     return outcome.status;
 }
 
-int RunDump(const CommandLine& command, Console& console)
+int RunDump(const CommandLine& command, Console& console, TabrixDocument& document)
 {
-    TabrixDocument document("");
     const std::string& path = command.operands.front();
     ConvStatus status = LoadInto(document, path);
     if (IsErrorStatus(status)) {
@@ -149,9 +147,8 @@ bool FindNameClash(const std::vector<std::string>& sources, Console& console)
     return false;
 }
 
-int RunConvert(const CommandLine& command, Console& console)
+int RunConvert(const CommandLine& command, Console& console, TabrixDocument& document)
 {
-    TabrixDocument document("");
     Outcome outcome;
     if (!command.outDir) {
         outcome.Add(ConvertOne(document, command.target, command.operands[0], command.operands[1], console, nullptr));
@@ -172,6 +169,12 @@ int RunConvert(const CommandLine& command, Console& console)
 
 int RunTbxconv(const std::vector<std::string>& args, Console& console)
 {
+    TabrixDocument document("");
+    return RunTbxconv(args, console, document);
+}
+
+int RunTbxconv(const std::vector<std::string>& args, Console& console, TabrixDocument& document)
+{
     ParsedCommandLine parsed = ParseCommandLine(args);
     if (!parsed.command) {
         console.Err("tbxconv: " + ArgumentToUtf8(parsed.error) + "\n\n" + UsageText());
@@ -183,11 +186,11 @@ int RunTbxconv(const std::vector<std::string>& args, Console& console)
         console.Out(UsageText());
         return 0;
     case Action::Info:
-        return RunInfo(command, console);
+        return RunInfo(command, console, document);
     case Action::Dump:
-        return RunDump(command, console);
+        return RunDump(command, console, document);
     case Action::Convert:
-        return RunConvert(command, console);
+        return RunConvert(command, console, document);
     }
     return usageStatus;
 }

@@ -4,10 +4,13 @@
 #include <vector>
 
 class Console;
+class TabrixDocument;
 
 // Runs one command line (without the program's name) and gives the exit status: 0 when
 // everything succeeded, 1 for a usage error, else the ConvStatus of the first failure.
 int RunTbxconv(const std::vector<std::string>& args, Console& console);
+// The same with the document that every file is loaded into, which the caller owns.
+int RunTbxconv(const std::vector<std::string>& args, Console& console, TabrixDocument& document);
 
 // What --help prints.
 const char* UsageText();
