@@ -1,13 +1,3 @@
-# 64-bit Windows (for machines that cannot run 32-bit programs) through mingw-w64; the -posix compilers give std::mutex, which GoogleTest needs.
-set(CMAKE_SYSTEM_NAME Windows)
+# 64-bit Windows: the same code, for machines that cannot run 32-bit programs.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-# Every test executable runs under Wine with the Japanese code page.
-set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
