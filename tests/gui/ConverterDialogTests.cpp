@@ -190,6 +190,68 @@ TEST(ConverterDialogStart, WindowCarriesTheProgramIconBigAndSmall)
     EXPECT_FALSE(outcome.timedOut);
 }
 
+// Counts what the dialog sends itself to erase under its icon while it paints.
+struct IconEraseWatch {
+    static inline WNDPROC previous = nullptr;
+    static inline int erases = 0;
+    static inline bool withPaintDc = true;
+
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_ICONERASEBKGND) {
+            ++erases;
+            withPaintDc = withPaintDc && wParam != 0 && lParam == 0;
+        }
+        return CallWindowProcW(previous, window, message, wParam, lParam);
+    }
+
+    static void Attach(HWND window)
+    {
+        previous = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Procedure)));
+    }
+
+    // Has the window paint itself once and gives how many icon erases that painting sent.
+    static int ErasesOfOnePaint(HWND window)
+    {
+        erases = 0;
+        InvalidateRect(window, nullptr, TRUE);
+        SendMessageW(window, WM_PAINT, 0, 0);
+        return erases;
+    }
+};
+
+TEST(ConverterDialogPaint, MinimisedItPaintsItsIconRestoredItLeavesPaintingToTheDialog)
+{
+    InspectableConverterDialog dialog;
+    int minimisedErases = -1;
+    int restoredErases = -1;
+    bool wasIconic = false;
+    bool restored = false;
+    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
+        {
+            WhenShown(dialog, [&](HWND window) {
+                IconEraseWatch::Attach(window);
+                // Under Xvfb no window manager carries out a minimise; the style is what
+                // IsIconic reads, so the dialog is put in the minimised state by its style,
+                // and taken out of it by a restore (the style bit cannot be cleared directly).
+                SetWindowLongW(window, GWL_STYLE, GetWindowLongW(window, GWL_STYLE) | WS_MINIMIZE);
+                wasIconic = IsIconic(window) != FALSE;
+                minimisedErases = IconEraseWatch::ErasesOfOnePaint(window);
+                ShowWindow(window, SW_RESTORE);
+                restored = IsIconic(window) == FALSE;
+                restoredErases = IconEraseWatch::ErasesOfOnePaint(window);
+            }),
+            Post(dialog, WM_COMMAND, IDCANCEL),
+        });
+    EXPECT_FALSE(outcome.timedOut);
+    EXPECT_TRUE(wasIconic);
+    EXPECT_TRUE(restored);
+    EXPECT_GE(minimisedErases, 1);
+    EXPECT_TRUE(IconEraseWatch::withPaintDc);
+    EXPECT_EQ(restoredErases, 0);
+}
+
 TEST(ConverterDialogSystemMenu, EndsWithASeparatorAndTheAboutItem)
 {
     InspectableConverterDialog dialog;
