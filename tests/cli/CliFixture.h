@@ -2,6 +2,7 @@
 
 #include "cli/Console.h"
 #include "cli/Tbxconv.h"
+#include "support/TabrixBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -29,64 +30,29 @@ public:
     bool terminal;
 };
 
-// The bytes of a Tabrix file, written field by field as the format lays them out.
-struct TabrixBytes {
-    std::vector<std::uint8_t> bytes;
+// A new-layout file: head, version, W1..W9 = 1..9 with W4 = w4, blocks of 0xB0 + i,
+// X1..X4 = 21..24, then the strings and T1..T3 = 31..33.
+inline TabrixBytes NewLayoutSample(std::uint16_t version, std::uint32_t w4, const std::string& lead,
+    const std::vector<std::string>& listA, const std::vector<std::string>& listB)
+{
+    TabrixBytes file;
+    file.Word(0xFFFF0000u | 0x1234).Half(version);
+    for (std::uint32_t i = 1; i <= 9; ++i)
+        file.Word(i == 4 ? w4 : i);
+    for (std::uint8_t i = 0; i < 4; ++i)
+        file.Fill(60, static_cast<std::uint8_t>(0xB0 + i));
+    file.Word(21).Word(22).Word(23).Word(24).PString(lead).List(listA).List(listB);
+    file.Word(31).Word(32).Word(33);
+    return file;
+}
 
-    TabrixBytes& Word(std::uint32_t value)
-    {
-        for (int shift = 0; shift < 32; shift += 8)
-            bytes.push_back(static_cast<std::uint8_t>(value >> shift));
-        return *this;
-    }
-    TabrixBytes& Half(std::uint16_t value)
-    {
-        bytes.push_back(static_cast<std::uint8_t>(value));
-        bytes.push_back(static_cast<std::uint8_t>(value >> 8));
-        return *this;
-    }
-    TabrixBytes& Fill(std::size_t count, std::uint8_t value)
-    {
-        bytes.insert(bytes.end(), count, value);
-        return *this;
-    }
-    TabrixBytes& PString(const std::string& text)
-    {
-        bytes.push_back(static_cast<std::uint8_t>(text.size()));
-        bytes.insert(bytes.end(), text.begin(), text.end());
-        return *this;
-    }
-    TabrixBytes& List(const std::vector<std::string>& list)
-    {
-        Word(static_cast<std::uint32_t>(list.size()));
-        for (const auto& text : list)
-            PString(text);
-        return *this;
-    }
-
-    // A new-layout file: head, version, W1..W9 = 1..9 with W4 = w4, blocks of 0xB0 + i,
-    // X1..X4 = 21..24, then the strings and T1..T3 = 31..33.
-    static TabrixBytes NewLayout(std::uint16_t version, std::uint32_t w4, const std::string& lead,
-        const std::vector<std::string>& listA, const std::vector<std::string>& listB)
-    {
-        TabrixBytes file;
-        file.Word(0xFFFF0000u | 0x1234).Half(version);
-        for (std::uint32_t i = 1; i <= 9; ++i)
-            file.Word(i == 4 ? w4 : i);
-        for (std::uint8_t i = 0; i < 4; ++i)
-            file.Fill(60, static_cast<std::uint8_t>(0xB0 + i));
-        file.Word(21).Word(22).Word(23).Word(24).PString(lead).List(listA).List(listB);
-        file.Word(31).Word(32).Word(33);
-        return file;
-    }
-
-    static TabrixBytes Version10(std::uint32_t head)
-    {
-        TabrixBytes file;
-        file.Word(head).Fill(276, 0).PString("").List({}).List({});
-        return file;
-    }
-};
+// The shortest 1.0 file with this head word.
+inline TabrixBytes Version10Sample(std::uint32_t head)
+{
+    TabrixBytes file;
+    file.Word(head).Fill(276, 0).PString("").List({}).List({});
+    return file;
+}
 
 // A fresh folder for each test, removed afterwards.
 class CliTest : public ::testing::Test {

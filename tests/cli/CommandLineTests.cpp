@@ -6,7 +6,7 @@
 // A usage error exits 1, prints the usage on standard error, and neither reads nor writes.
 TEST_F(CliTest, UsageErrorsWriteNothing)
 {
-    const std::string source = Write("a.tbx", TabrixBytes::Version10(3));
+    const std::string source = Write("a.tbx", Version10Sample(3));
     const std::string dest = PathOf("b.tbx");
     const std::vector<std::vector<std::string>> lines = {
         {},

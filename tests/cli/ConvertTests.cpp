@@ -22,20 +22,20 @@ TabrixBytes ExpectedVersion10(std::uint32_t w4)
 
 TEST_F(CliTest, ConvertWritesEachVersion)
 {
-    const std::string source = Write("src.tbx", TabrixBytes::NewLayout(0x0102, 6, "lead", listA, listB));
+    const std::string source = Write("src.tbx", NewLayoutSample(0x0102, 6, "lead", listA, listB));
     EXPECT_EQ(Run({ "convert", "--to", "1.1", source, PathOf("v11.tbx") }), 0);
     EXPECT_EQ(Run({ "convert", "--to=1.0", source, PathOf("v10.tbx") }), 0);
     EXPECT_EQ(Run({ "convert", "--to", "1.2", source, PathOf("v12.tbx") }), 0);
     EXPECT_EQ(console.out, "");
     EXPECT_EQ(console.err, "");
-    EXPECT_EQ(Read(PathOf("v11.tbx")), TabrixBytes::NewLayout(0x0101, 3, "lead", listA, listB).bytes);
+    EXPECT_EQ(Read(PathOf("v11.tbx")), NewLayoutSample(0x0101, 3, "lead", listA, listB).bytes);
     EXPECT_EQ(Read(PathOf("v10.tbx")), ExpectedVersion10(3).bytes);
     EXPECT_EQ(Read(PathOf("v12.tbx")), Read(source));
 }
 
 TEST_F(CliTest, ConvertInPlace)
 {
-    const std::string path = Write("doc.tbx", TabrixBytes::NewLayout(0x0102, 5, "lead", listA, listB));
+    const std::string path = Write("doc.tbx", NewLayoutSample(0x0102, 5, "lead", listA, listB));
     EXPECT_EQ(Run({ "convert", "--to", "1.0", path, path }), 0) << console.err;
     EXPECT_EQ(Read(path), ExpectedVersion10(4).bytes);
     // Into the folder the file is in: the same file again.
@@ -46,7 +46,7 @@ TEST_F(CliTest, ConvertInPlace)
 // A failed save names the destination; a failed load writes nothing at all.
 TEST_F(CliTest, ConvertFailuresKeepEverything)
 {
-    const std::string source = Write("src.tbx", TabrixBytes::NewLayout(0x0102, 6, "lead", listA, listB));
+    const std::string source = Write("src.tbx", NewLayoutSample(0x0102, 6, "lead", listA, listB));
     const auto before = Read(source);
     std::filesystem::create_directory(folder / "sub");
     const std::string sub = PathOf("sub");
@@ -63,9 +63,9 @@ TEST_F(CliTest, ConvertFailuresKeepEverything)
     EXPECT_FALSE(std::filesystem::exists(dest));
 
     // The destination of a failed conversion keeps what it held.
-    const std::string kept = Write("kept.tbx", TabrixBytes::Version10(7));
+    const std::string kept = Write("kept.tbx", Version10Sample(7));
     EXPECT_EQ(RunTbxconv({ "convert", "--to", "1.1", bad, kept }, run), 11);
-    EXPECT_EQ(Read(kept), TabrixBytes::Version10(7).bytes);
+    EXPECT_EQ(Read(kept), Version10Sample(7).bytes);
 }
 
 // One bad file among good ones: the good ones are all converted, the bad one is reported,
@@ -74,22 +74,22 @@ TEST_F(CliTest, BatchGoesOnAfterAFailure)
 {
     std::filesystem::create_directory(folder / "out");
     const std::string out = PathOf("out");
-    const std::string first = Write("first.tbx", TabrixBytes::Version10(1));
+    const std::string first = Write("first.tbx", Version10Sample(1));
     const std::string bad = Write("bad.tbx", std::vector<std::uint8_t>(300, 0xFF));
     const std::string missing = PathOf("missing.tbx");
-    const std::string last = Write("last.tbx", TabrixBytes::NewLayout(0x0101, 4, "", {}, {}));
+    const std::string last = Write("last.tbx", NewLayoutSample(0x0101, 4, "", {}, {}));
 
     EXPECT_EQ(Run({ "convert", "--to", "1.2", "--out-dir", out, first, bad, missing, last }), 11);
     EXPECT_EQ(console.err, bad + ": " + badFormatText + "\n" + missing + ": " + notFoundText + "\n");
     EXPECT_EQ(Read(PathOf("out/first.tbx")).size(), 319u);
-    EXPECT_EQ(Read(PathOf("out/last.tbx")), TabrixBytes::NewLayout(0x0102, 4, "", {}, {}).bytes);
+    EXPECT_EQ(Read(PathOf("out/last.tbx")), NewLayoutSample(0x0102, 4, "", {}, {}).bytes);
     EXPECT_FALSE(std::filesystem::exists(folder / "out" / "bad.tbx"));
     EXPECT_FALSE(std::filesystem::exists(folder / "out" / "missing.tbx"));
 }
 
 TEST_F(CliTest, BatchIntoAMissingFolderNamesEachDestination)
 {
-    const std::string a = Write("a.tbx", TabrixBytes::Version10(1));
+    const std::string a = Write("a.tbx", Version10Sample(1));
     const std::string out = PathOf("none");
     EXPECT_EQ(Run({ "convert", "--to", "1.2", "--out-dir", out, a, a + "x" }), 4);
     const std::string written = (folder / "none" / "a.tbx").string();
@@ -101,9 +101,9 @@ TEST_F(CliTest, BatchRefusesTwoSourcesOfOneName)
 {
     std::filesystem::create_directories(folder / "x");
     std::filesystem::create_directories(folder / "out");
-    const std::string a = Write("a.tbx", TabrixBytes::Version10(1));
-    const std::string other = Write("x/a.tbx", TabrixBytes::Version10(2));
-    const std::string b = Write("b.tbx", TabrixBytes::Version10(3));
+    const std::string a = Write("a.tbx", Version10Sample(1));
+    const std::string other = Write("x/a.tbx", Version10Sample(2));
+    const std::string b = Write("b.tbx", Version10Sample(3));
     EXPECT_EQ(Run({ "convert", "--to", "1.2", "--out-dir", PathOf("out"), b, a, other }), 1);
     EXPECT_NE(console.err.find("same file"), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_empty(folder / "out"));
@@ -113,7 +113,7 @@ TEST_F(CliTest, ProgressOnlyOnATerminal)
 {
     std::filesystem::create_directory(folder / "out");
     const std::vector<std::string> args = { "convert", "--to", "1.1", "--out-dir", PathOf("out"),
-        Write("a.tbx", TabrixBytes::Version10(1)), PathOf("gone.tbx"), Write("c.tbx", TabrixBytes::Version10(3)) };
+        Write("a.tbx", Version10Sample(1)), PathOf("gone.tbx"), Write("c.tbx", Version10Sample(3)) };
     const std::string failure = PathOf("gone.tbx") + ": " + notFoundText + "\n";
 
     EXPECT_EQ(Run(args), 4);

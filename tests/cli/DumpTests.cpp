@@ -5,7 +5,7 @@
 TEST_F(CliTest, DumpKeepsEveryByte)
 {
     const std::string path = Write("d.tbx",
-        TabrixBytes::NewLayout(0x0102, 6, "\x83\x65\x83\x58\x83\x67",
+        NewLayoutSample(0x0102, 6, "\x83\x65\x83\x58\x83\x67",
             {
                 "plain",
                 "q\"b\\s\x01\t",   // escaped in JSON

@@ -4,10 +4,10 @@
 
 TEST_F(CliTest, InfoPrintsEachVersion)
 {
-    const std::string old = Write("old.tbx", TabrixBytes::Version10(0xFFFEFFFF));
-    const std::string v12 = Write("new.tbx", TabrixBytes::NewLayout(0x0102, 4, "", {}, {}));
+    const std::string old = Write("old.tbx", Version10Sample(0xFFFEFFFF));
+    const std::string v12 = Write("new.tbx", NewLayoutSample(0x0102, 4, "", {}, {}));
     // A version field the converter cannot write is still shown as it is.
-    const std::string odd = Write("odd.tbx", TabrixBytes::NewLayout(0x0205, 4, "", {}, {}));
+    const std::string odd = Write("odd.tbx", NewLayoutSample(0x0205, 4, "", {}, {}));
     EXPECT_EQ(Run({ "info", old, v12, odd }), 0);
     EXPECT_EQ(console.out, old + ": 1.0\n" + v12 + ": 1.2\n" + odd + ": 2.5\n");
     EXPECT_EQ(console.err, "");
@@ -16,8 +16,8 @@ TEST_F(CliTest, InfoPrintsEachVersion)
 // Every file is reported, each on its own stream; the exit status is the first failure's.
 TEST_F(CliTest, InfoFailuresByStatus)
 {
-    const std::string good = Write("good.tbx", TabrixBytes::Version10(3));
-    auto truncated = TabrixBytes::NewLayout(0x0102, 4, "x", { "a", "b" }, {});
+    const std::string good = Write("good.tbx", Version10Sample(3));
+    auto truncated = NewLayoutSample(0x0102, 4, "x", { "a", "b" }, {});
     truncated.bytes.resize(truncated.bytes.size() - 13);
     const std::string cut = Write("cut.tbx", truncated);
     const std::string missing = PathOf("missing.tbx");
@@ -43,7 +43,7 @@ TEST_F(CliTest, InfoFailuresByStatus)
 // A file that another program is writing cannot be read: 9, not a success with half a file.
 TEST_F(CliTest, InfoOfAFileBeingWritten)
 {
-    const std::string path = Write("busy.tbx", TabrixBytes::Version10(3));
+    const std::string path = Write("busy.tbx", Version10Sample(3));
     CFile writer;
     ASSERT_TRUE(writer.Open(path.c_str(), CFile::modeWrite | CFile::shareDenyRead, nullptr));
     EXPECT_EQ(Run({ "info", path }), 9);

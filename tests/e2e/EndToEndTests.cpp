@@ -1,6 +1,6 @@
 // Starts Kovrel.exe as its own process and drives it through its real windows, as a user would.
 #include "DriverWindows.h"
-#include "TabrixBytes.h"
+#include "SampleFile.h"
 
 #include <gtest/gtest.h>
 
