@@ -13,7 +13,7 @@ int main(int argc, char** argv)
     PrepareHeap();
     // The document outlives the work and goes with the process: giving a big file's
     // hundreds of thousands of strings back one by one would add a sixth to its conversion.
-    static TabrixDocument* document = new TabrixDocument("");
+    auto* document = new TabrixDocument("");
     int status = 0;
     {
         // Arguments are passed on as the system gives them, like the paths of the dialog.
