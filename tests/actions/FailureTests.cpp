@@ -2,7 +2,7 @@
 #include "actions/ActionsHarness.h"
 #include "actions/ScriptedServices.h"
 #include "app/resource.h"
-#include "e2e/TabrixBytes.h"
+#include "e2e/SampleFile.h"
 
 #include <gtest/gtest.h>
 
