@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-// Sample documents of the dialog suites. One in the new layout; w4 and the version are what the conversions change.
+// The sample documents of the dialog suites.
+
+// One document in the new layout; w4 and the version are what the conversions change.
 inline std::vector<std::uint8_t> NewLayoutFile(std::uint16_t version, std::uint32_t w4)
 {
     TabrixBytes file;
