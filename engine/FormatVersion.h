@@ -1,10 +1,29 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
-// Major number in the high byte, minor number in the low byte.
+// Major number in the high byte, minor number in the low byte; stored little-endian in files
+// of the new layout, so the minor byte comes first.
 using FormatVersion = std::uint16_t;
 
-inline constexpr FormatVersion version10 = 0x0100;
-inline constexpr FormatVersion version11 = 0x0101;
-inline constexpr FormatVersion version12 = 0x0102;
+constexpr FormatVersion MakeVersion(std::uint8_t major, std::uint8_t minor)
+{
+    return static_cast<FormatVersion>(major << 8 | minor);
+}
+constexpr std::uint8_t VersionMajor(FormatVersion version) { return static_cast<std::uint8_t>(version >> 8); }
+constexpr std::uint8_t VersionMinor(FormatVersion version) { return static_cast<std::uint8_t>(version & 0xFF); }
+
+inline constexpr FormatVersion version10 = MakeVersion(1, 0);
+inline constexpr FormatVersion version11 = MakeVersion(1, 1);
+inline constexpr FormatVersion version12 = MakeVersion(1, 2);
+// The versions that a save can write, oldest first.
+inline constexpr std::array<FormatVersion, 3> knownVersions { version10, version11, version12 };
+
+constexpr bool IsKnownVersion(FormatVersion version)
+{
+    for (FormatVersion known : knownVersions)
+        if (known == version)
+            return true;
+    return false;
+}
