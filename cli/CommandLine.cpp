@@ -18,9 +18,14 @@ std::optional<Action> ActionNamed(const std::string& name)
     return std::nullopt;
 }
 
-bool IsHelp(const std::string& arg)
+// --help or --version anywhere before "--" answers that alone, whatever else is given.
+std::optional<Action> InformationAsked(const std::string& arg)
 {
-    return arg == "--help" || arg == "-h";
+    if (arg == "--help" || arg == "-h")
+        return Action::Help;
+    if (arg == "--version")
+        return Action::Version;
+    return std::nullopt;
 }
 
 // "--name=value" or "--name value": the value, or nothing when it is missing.
@@ -60,6 +65,7 @@ ParsedCommandLine CheckOperands(CommandLine command)
             return Fail("convert takes a source and a destination, or --out-dir and source files");
         break;
     case Action::Help:
+    case Action::Version:
         break;
     }
     return ParsedCommandLine { std::move(command), {} };
@@ -83,8 +89,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args)
     for (const auto& arg : args) {
         if (arg == "--")
             break;
-        if (IsHelp(arg))
-            return ParsedCommandLine { CommandLine {}, {} };
+        if (auto asked = InformationAsked(arg)) {
+            CommandLine command;
+            command.action = *asked;
+            return ParsedCommandLine { std::move(command), {} };
+        }
     }
     if (args.empty())
         return Fail("no command given");

@@ -177,13 +177,16 @@ int RunTbxconv(const std::vector<std::string>& args, Console& console, TabrixDoc
 {
     ParsedCommandLine parsed = ParseCommandLine(args);
     if (!parsed.command) {
-        console.Err("tbxconv: " + ArgumentToUtf8(parsed.error) + "\n\n" + UsageText());
+        console.Err(UsageErrorText(ArgumentToUtf8(parsed.error)));
         return usageStatus;
     }
     const CommandLine& command = *parsed.command;
     switch (command.action) {
     case Action::Help:
         console.Out(UsageText());
+        return 0;
+    case Action::Version:
+        console.Out(VersionLine());
         return 0;
     case Action::Info:
         return RunInfo(command, console, document);

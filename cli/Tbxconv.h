@@ -14,3 +14,7 @@ int RunTbxconv(const std::vector<std::string>& args, Console& console, TabrixDoc
 
 // What --help prints.
 const char* UsageText();
+// What --version prints: "tbxconv" and the version of the programs' version blocks.
+std::string VersionLine();
+// A usage error: the reason on one line, then where the full usage is.
+std::string UsageErrorText(const std::string& reason);

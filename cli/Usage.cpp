@@ -1,5 +1,7 @@
 #include "cli/Tbxconv.h"
 
+#include "KovrelVersion.h"
+
 const char* UsageText()
 {
     return "Usage:\n"
@@ -8,6 +10,7 @@ const char* UsageText()
            "  tbxconv convert --to X.Y --out-dir DIR SOURCE...\n"
            "  tbxconv dump FILE\n"
            "  tbxconv --help\n"
+           "  tbxconv --version\n"
            "\n"
            "Reads and converts Tabrix files (.tbx) of format versions 1.0, 1.1 and 1.2.\n"
            "\n"
@@ -39,4 +42,14 @@ const char* UsageText()
            "  10  out of memory\n"
            "  11  not a Tabrix file (bad format)\n"
            "With several files, the status is the one of the first file that failed.\n";
+}
+
+std::string VersionLine()
+{
+    return "tbxconv " KOVREL_VERSION_TEXT "\n";
+}
+
+std::string UsageErrorText(const std::string& reason)
+{
+    return "tbxconv: " + reason + "\nUsage: tbxconv info|convert|dump ... (tbxconv --help tells more)\n";
 }

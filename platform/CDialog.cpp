@@ -46,7 +46,7 @@ CDialog::~CDialog() = default;
 INT_PTR CDialog::DoModal()
 {
     HINSTANCE instance = AfxGetResourceHandle();
-    if (!FindResourceA(instance, MAKEINTRESOURCEA(templateId), MAKEINTRESOURCEA(5))) // RT_DIALOG
+    if (!FindResourceA(instance, MAKEINTRESOURCEA(templateId), RT_DIALOG))
         return -1;
     HWND owner = parent ? parent : DefaultOwner(this);
     INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(templateId), owner, DialogProcedure,

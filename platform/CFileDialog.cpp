@@ -1,5 +1,7 @@
 #include "platform/CFileDialog.h"
 
+#include "platform/AnsiText.h"
+
 #include <cstring>
 
 namespace {
@@ -7,11 +9,6 @@ namespace {
 UINT_PTR CALLBACK FileDialogHook(HWND, UINT, WPARAM, LPARAM)
 {
     return 0;
-}
-
-bool IsExplorerSystem()
-{
-    return LOBYTE(LOWORD(GetVersion())) >= 4;
 }
 }
 
@@ -37,21 +34,22 @@ CFileDialog::CFileDialog(BOOL openFileDialog, const char* defaultExtension, cons
     : openFileDialog(openFileDialog)
     , defaultExtension(defaultExtension ? defaultExtension : "")
     , filterList(MakeFilterList(filter))
+    , fileBuffer(PathBufferBytes(fileBufferUnits), '\0')
 {
-    if (fileName)
-        std::strncpy(fileBuffer, fileName, fileBufferSize - 1); // cut to 259 bytes, terminated
-    fileBuffer[fileBufferSize - 1] = '\0';
+    if (fileName) {
+        std::string initial = CutAtCharacter(fileName, fileBuffer.size() - 1);
+        std::memcpy(fileBuffer.data(), initial.data(), initial.size());
+    }
 
     m_ofn.lStructSize = sizeof(m_ofn);
     m_ofn.hwndOwner = parent;
     m_ofn.lpstrFilter = filter ? filterList.c_str() : nullptr;
     m_ofn.nFilterIndex = 0;
-    m_ofn.lpstrFile = fileBuffer;
-    m_ofn.nMaxFile = fileBufferSize;
+    m_ofn.lpstrFile = fileBuffer.data();
+    m_ofn.nMaxFile = static_cast<DWORD>(fileBuffer.size());
     m_ofn.lpstrDefExt = defaultExtension ? this->defaultExtension.c_str() : nullptr;
-    m_ofn.Flags = flags | OFN_ENABLEHOOK;
-    if (IsExplorerSystem())
-        m_ofn.Flags |= OFN_EXPLORER;
+    // Every Windows that runs the program is 4.0 or later: the explorer style always.
+    m_ofn.Flags = flags | OFN_ENABLEHOOK | OFN_EXPLORER;
     m_ofn.lpfnHook = FileDialogHook;
 }
 
@@ -63,5 +61,5 @@ INT_PTR CFileDialog::DoModal()
 
 std::string CFileDialog::GetPathName() const
 {
-    return std::string(fileBuffer, strnlen(fileBuffer, fileBufferSize));
+    return std::string(fileBuffer.data(), strnlen(fileBuffer.data(), fileBuffer.size()));
 }

@@ -3,14 +3,18 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // The system's open or save dialog for one browse: flags, filter and default extension as given,
-// a 260-byte file-name buffer, the framework's own hook, explorer style from Windows 4.0.
+// a file-name buffer for every path of up to 260 UTF-16 units (260 bytes on code page 932),
+// the framework's own hook, explorer style.
 class CFileDialog {
 public:
-    static constexpr DWORD fileBufferSize = 260;
+    // The file-name buffer in bytes of a code page of single and double bytes.
+    static constexpr DWORD fileBufferUnits = MAX_PATH;
 
-    // filter: entries "text|pattern|" ending in "|"; null for none.
+    // filter: entries "text|pattern|" ending in "|"; null for none. fileName is cut at a
+    // character boundary to what the buffer holds with its terminator.
     CFileDialog(BOOL openFileDialog, const char* defaultExtension, const char* fileName, DWORD flags,
         const char* filter, HWND parent);
     CFileDialog(const CFileDialog&) = delete;
@@ -27,7 +31,7 @@ private:
     BOOL openFileDialog;
     std::string defaultExtension;
     std::string filterList;
-    char fileBuffer[fileBufferSize] {};
+    std::vector<char> fileBuffer;
 };
 
 // The filter in the form the system takes: each "|" becomes NUL, but never the second byte of a

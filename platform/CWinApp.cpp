@@ -25,13 +25,13 @@ CWinApp::CWinApp(const char* appName)
     currentApp = this;
     m_hInstance = GetModuleHandleA(nullptr);
     if (appName)
-        m_pszAppName = appName;
+        m_strAppName = appName;
     else
-        m_pszAppName = LoadResourceString(AFX_IDS_APP_TITLE);
+        m_strAppName = LoadResourceString(AFX_IDS_APP_TITLE);
     std::string modulePath = GetModulePath(m_hInstance);
-    if (m_pszAppName.empty())
-        m_pszAppName = FileTitleOf(modulePath);
-    m_pszHelpFilePath = WithExtension(modulePath, ".HLP");
+    if (m_strAppName.empty())
+        m_strAppName = FileTitleOf(modulePath);
+    m_strHelpFilePath = WithExtension(modulePath, ".HLP");
 }
 
 CWinApp::~CWinApp()
@@ -45,21 +45,11 @@ BOOL CWinApp::InitInstance()
     return TRUE;
 }
 
-int CWinApp::Run()
-{
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return int(message.wParam);
-}
-
 int CWinApp::DoMessageBox(const char* text, UINT type, UINT helpId)
 {
     if ((type & MB_ICONMASK) == 0)
         type |= MB_ICONEXCLAMATION;
-    return ShowMessageBox(MainWindowHandle(this), text, m_pszAppName.c_str(), type);
+    return ShowMessageBox(MainWindowHandle(this), text, m_strAppName.c_str(), type);
 }
 
 int CWinApp::ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type)
@@ -69,7 +59,7 @@ int CWinApp::ShowMessageBox(HWND owner, const char* text, const char* caption, U
 
 void CWinApp::DoWaitCursor(int change)
 {
-    HCURSOR wait = LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)); // IDC_WAIT
+    HCURSOR wait = LoadCursorA(nullptr, IDC_WAIT);
     if (change > 0) {
         HCURSOR previous = SetCursor(wait);
         if (++waitCursorCount == 1)
@@ -95,7 +85,7 @@ void CWinApp::OnHelp()
 
 void CWinApp::WinHelp(ULONG_PTR data, UINT command)
 {
-    if (!CallWinHelp(MainWindowHandle(this), m_pszHelpFilePath.c_str(), command, data))
+    if (!CallWinHelp(MainWindowHandle(this), m_strHelpFilePath.c_str(), command, data))
         AfxMessageBox(AFX_IDP_FAILED_TO_LAUNCH_HELP);
 }
 

@@ -13,9 +13,8 @@ public:
     explicit CWinApp(const char* appName = nullptr);
     ~CWinApp() override;
 
+    // Runs the whole program; the framework never enters a message loop of its own after it.
     virtual BOOL InitInstance();
-    // Runs the program's message loop when InitInstance returned TRUE.
-    virtual int Run();
     // Every message box of the program: caption the application name, owner the main window,
     // the exclamation icon when the type names none.
     virtual int DoMessageBox(const char* text, UINT type, UINT helpId);
@@ -30,8 +29,8 @@ public:
 
     HINSTANCE m_hInstance = nullptr;
     CDialog* m_pMainWnd = nullptr;
-    std::string m_pszAppName;
-    std::string m_pszHelpFilePath;
+    std::string m_strAppName;
+    std::string m_strHelpFilePath;
 
 protected:
     // The framework's 3-D controls; nothing to do on Windows 4.0 and later.
@@ -62,12 +61,6 @@ std::string LoadResourceString(UINT id);
 #define AFX_IDP_FAILED_TO_LAUNCH_HELP 0xF107
 #define AFX_IDP_INTERNAL_FAILURE 0xF108
 #define AFX_IDP_FILE_NONE 0xF1A0
-
-// The application's wait cursor for the object's lifetime, so that every way out turns it off.
-class CWaitCursor {
-public:
-    CWaitCursor() { if (CWinApp* app = AfxGetApp()) app->DoWaitCursor(1); }
-    ~CWaitCursor() { if (CWinApp* app = AfxGetApp()) app->DoWaitCursor(-1); }
-    CWaitCursor(const CWaitCursor&) = delete;
-    CWaitCursor& operator=(const CWaitCursor&) = delete;
-};
+static_assert(ID_HELP == 57670 && AFX_IDS_APP_TITLE == 57344 && AFX_IDS_UNTITLED == 61446);
+static_assert(AFX_IDP_FAILED_MEMORY_ALLOC == 61475 && AFX_IDP_FAILED_TO_LAUNCH_HELP == 61703);
+static_assert(AFX_IDP_INTERNAL_FAILURE == 61704 && AFX_IDP_FILE_NONE == 61856);

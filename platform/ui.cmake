@@ -1,6 +1,7 @@
 # The dialog layer of the Windows program: message maps, modal dialogs, the application object,
 # message boxes and the wait cursor. Included from platform/CMakeLists.txt on Windows only.
 add_library(platform_ui STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/AnsiText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CCmdTarget.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CDialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CWinApp.cpp

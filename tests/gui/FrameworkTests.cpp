@@ -5,6 +5,7 @@
 #include "gui/GuiSupport.h"
 #include "platform/CDialog.h"
 #include "platform/CFileException.h"
+#include "platform/DialogServices.h"
 #include "platform/ModulePath.h"
 
 #include <gtest/gtest.h>
@@ -313,7 +314,7 @@ TEST(WaitCursor, IsCountedAndRestoresTheCursorFromBeforeAtZero)
     app.DoWaitCursor(1);
     EXPECT_EQ(GetCursor(), wait);
     {
-        CWaitCursor scoped;
+        WaitCursorScope scoped;
         EXPECT_EQ(app.GetWaitCursorCount(), 2);
     }
     app.DoWaitCursor(-1);
