@@ -3,8 +3,16 @@
 #include "app/AboutDialog.h"
 #include "app/VersionText.h"
 #include "app/resource.h"
+#include "engine/FormatVersion.h"
 #include "engine/TabrixDocument.h"
 #include "platform/CWinApp.h"
+
+namespace {
+// The low four bits of a system command's id are the system's own.
+constexpr UINT systemCommandMask = 0xFFF0;
+static_assert(IDM_ABOUTBOX == 16 && (IDM_ABOUTBOX & systemCommandMask) == IDM_ABOUTBOX);
+static_assert(ICON_BIG == 1 && ICON_SMALL == 0);
+}
 
 BEGIN_MESSAGE_MAP(ConverterDialog, CDialog)
 ON_WM_SYSCOMMAND()
@@ -64,19 +72,19 @@ void ConverterDialog::AppendAboutItem()
 
 void ConverterDialog::FillVersionList()
 {
-    for (unsigned minor = 0; minor <= 2; ++minor) {
+    for (std::uint8_t minor = 0; minor <= 2; ++minor) {
         std::string text = FormatVersionText(versionFormat, 1, minor);
         LRESULT index = SendDlgItemMessage(IDC_TARGET_VERSION, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
         // CB_ERR or CB_ERRSPACE: no entry to give data to (index -1 would mean every entry).
         if (index < 0)
             continue;
-        SendDlgItemMessage(IDC_TARGET_VERSION, CB_SETITEMDATA, WPARAM(index), LPARAM((minor & 0xFF) | 0x0100));
+        SendDlgItemMessage(IDC_TARGET_VERSION, CB_SETITEMDATA, WPARAM(index), LPARAM(MakeVersion(1, minor)));
     }
 }
 
 void ConverterDialog::OnSysCommand(UINT nID, LPARAM lParam)
 {
-    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+    if ((nID & systemCommandMask) == IDM_ABOUTBOX) {
         AboutDialog about;
         about.DoModal();
         return;

@@ -3,23 +3,49 @@
 
 #include "app/VersionText.h"
 #include "app/resource.h"
+#include "engine/FormatVersion.h"
 #include "engine/TabrixDocument.h"
+#include "platform/AnsiText.h"
 #include "platform/DialogServices.h"
 
 #include <cstdint>
 #include <new>
+#include <vector>
 
 namespace {
 constexpr char fileFilter[] = "Tabrix File (*.tbx)|*.tbx|All Files(*.*)|*.*||";
 constexpr char defaultExtension[] = "tbx";
-constexpr DWORD sourceDialogFlags = 0x31004;      // hide read-only, file must exist, no test file, no network button
-constexpr DWORD destinationDialogFlags = 0x30806; // overwrite prompt, hide read-only, path must exist, as above
-constexpr DWORD pathBufferSize = 261;
+constexpr DWORD sourceDialogFlags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_NOTESTFILECREATE | OFN_NONETWORKBUTTON;
+constexpr DWORD destinationDialogFlags
+    = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOTESTFILECREATE | OFN_NONETWORKBUTTON;
+static_assert(sourceDialogFlags == 0x31004 && destinationDialogFlags == 0x30806);
+static_assert(CB_ERR == -1);
 
-using PathBuffer = char[pathBufferSize];
+// The longest full path a request may name, in UTF-16 units: the system's limit, which the
+// 261-byte buffers (260 bytes and the terminator) meant on code page 932.
+constexpr DWORD maxPathUnits = MAX_PATH;
+static_assert(maxPathUnits == 260);
+// The version texts are a few bytes; the buffer is the one the rule has always used.
+constexpr DWORD versionTextBytes = 261;
 
-// Only A..Z fold: the bytes are not parsed as characters, so a double-byte trail byte folds too.
-unsigned char FoldAsciiUpper(char c)
+// A byte buffer for one text of the OK rule.
+class TextBuffer {
+public:
+    explicit TextBuffer(DWORD bytes)
+        : bytes(bytes, '\0')
+    {
+    }
+    char* Data() { return bytes.data(); }
+    const char* Text() const { return bytes.data(); }
+    DWORD Size() const { return static_cast<DWORD>(bytes.size()); }
+
+private:
+    std::vector<char> bytes;
+};
+
+// Only A..Z fold to a..z: the bytes are not parsed as characters, so a double-byte trail byte
+// folds too. UTF-8 continuation bytes are never in A..Z.
+unsigned char FoldAsciiLetterToLower(char c)
 {
     unsigned char byte = static_cast<unsigned char>(c);
     return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
@@ -28,26 +54,34 @@ unsigned char FoldAsciiUpper(char c)
 bool SameText(const char* a, const char* b)
 {
     for (;; ++a, ++b) {
-        unsigned char x = FoldAsciiUpper(*a);
-        if (x != FoldAsciiUpper(*b))
+        unsigned char x = FoldAsciiLetterToLower(*a);
+        if (x != FoldAsciiLetterToLower(*b))
             return false;
         if (x == 0)
             return true;
     }
 }
 
-// A full path that fits the buffer with its terminator; relative paths against the current directory.
-bool ResolveFullPath(const std::string& path, PathBuffer& buffer)
+// A full path of at most 260 UTF-16 units that fits the buffer with its terminator; relative
+// paths against the current directory.
+bool ResolveFullPath(const std::string& path, TextBuffer& buffer)
 {
-    DWORD length = GetFullPathNameA(path.c_str(), pathBufferSize, buffer, nullptr);
-    return length >= 1 && length <= pathBufferSize - 1;
+    DWORD length = GetFullPathNameA(path.c_str(), buffer.Size(), buffer.Data(), nullptr);
+    if (length < 1 || length > buffer.Size() - 1)
+        return false;
+    return Utf16Length(std::string_view(buffer.Text(), length)) <= maxPathUnits;
+}
+
+TextBuffer NewPathBuffer()
+{
+    return TextBuffer(PathBufferBytes(maxPathUnits + 1));
 }
 
 bool SameFile(const std::string& a, const std::string& b)
 {
-    PathBuffer first {};
-    PathBuffer second {};
-    return ResolveFullPath(a, first) && ResolveFullPath(b, second) && SameText(first, second);
+    TextBuffer first = NewPathBuffer();
+    TextBuffer second = NewPathBuffer();
+    return ResolveFullPath(a, first) && ResolveFullPath(b, second) && SameText(first.Text(), second.Text());
 }
 
 // OK may only ever convert the file the user sees: the source field must name the loaded document.
@@ -60,22 +94,30 @@ bool SourceFieldNamesLoadedDocument(const CDialog& dialog, const TabrixDocument*
     return SameFile(dialog.GetDlgItemText(IDC_SOURCE_PATH), document->GetSourcePath());
 }
 
-bool HasText(HWND dialog, int id, PathBuffer& buffer)
+bool HasText(HWND dialog, int id, TextBuffer& buffer)
 {
-    return GetDlgItemTextA(dialog, id, buffer, pathBufferSize) >= 1;
+    return GetDlgItemTextA(dialog, id, buffer.Data(), static_cast<int>(buffer.Size())) >= 1;
 }
 
 void EnableOkButton(const CDialog& dialog, bool enable)
 {
-    EnableWindow(dialog.GetDlgItem(IDOK), enable ? TRUE : FALSE);
+    HWND ok = dialog.GetDlgItem(IDOK);
+    // A disabled window cannot keep the keyboard focus: it goes on to the next tab stop first,
+    // as Tab would take it, so that Tab, Esc and Enter keep working.
+    if (!enable && ok && GetFocus() == ok) {
+        HWND window = dialog.GetSafeHwnd();
+        SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetNextDlgTabItem(window, ok, FALSE)), TRUE);
+    }
+    EnableWindow(ok, enable ? TRUE : FALSE);
 }
 
+// The engine's messages are Shift-JIS; the message box shows the process's code page.
 void ReportStatus(ConvStatus status)
 {
     std::string message;
     GetStatusMessage(status, message);
     if (!message.empty())
-        GetDialogServices().ShowMessageBox(message.c_str(), 0);
+        GetDialogServices().ShowMessageBox(AnsiFromShiftJis(message).c_str(), 0);
 }
 
 TabrixDocument* NewDocument(const std::string& path)
@@ -154,19 +196,23 @@ BOOL ConverterDialog::CanConvert()
     if (destination.empty())
         return FALSE;
 
-    PathBuffer first {};
-    PathBuffer second {};
-    if (!ResolveFullPath(source, first) || !ResolveFullPath(destination, second))
+    TextBuffer sourceFullPath = NewPathBuffer();
+    if (!ResolveFullPath(source, sourceFullPath))
         return FALSE;
-    if (SameText(first, second))
+    TextBuffer destinationFullPath = NewPathBuffer();
+    if (!ResolveFullPath(destination, destinationFullPath))
+        return FALSE;
+    if (SameText(sourceFullPath.Text(), destinationFullPath.Text()))
         return FALSE;
 
     // The target chosen, then the source's version shown, and the two different.
-    first[0] = '\0';
-    second[0] = '\0';
-    if (!HasText(m_hWnd, IDC_TARGET_VERSION, second) || !HasText(m_hWnd, IDC_SOURCE_VERSION, first))
+    TextBuffer targetVersionText(versionTextBytes);
+    if (!HasText(m_hWnd, IDC_TARGET_VERSION, targetVersionText))
         return FALSE;
-    if (SameText(first, second))
+    TextBuffer sourceVersionText(versionTextBytes);
+    if (!HasText(m_hWnd, IDC_SOURCE_VERSION, sourceVersionText))
+        return FALSE;
+    if (SameText(sourceVersionText.Text(), targetVersionText.Text()))
         return FALSE;
 
     return SourceFieldNamesLoadedDocument(*this, document) ? TRUE : FALSE;
@@ -174,26 +220,37 @@ BOOL ConverterDialog::CanConvert()
 
 void ConverterDialog::OnOK()
 {
-    LRESULT index = CB_ERR;
-    if (document && SourceFieldNamesLoadedDocument(*this, document))
-        index = SendDlgItemMessage(IDC_TARGET_VERSION, CB_GETCURSEL);
-    std::string destination;
-    if (index != CB_ERR) {
-        auto data = static_cast<std::uintptr_t>(SendDlgItemMessage(IDC_TARGET_VERSION, CB_GETITEMDATA, WPARAM(index)));
-        destination = GetDlgItemText(IDC_DEST_PATH);
-        if (!destination.empty()) {
-            document->SetTargetVersion(static_cast<std::uint8_t>((data >> 8) & 0xFF), static_cast<std::uint8_t>(data & 0xFF));
-            ConvStatus status = OutOfMemory;
-            if (document->SetDestinationPath(destination.c_str()) == 1) {
-                EnableOkButton(*this, false);
-                WaitCursorScope wait; // off again on every way out of Save, a raised failure too
-                status = document->Save();
-            }
-            if (!IsErrorStatus(status))
-                return; // converted: no message, OK stays disabled until the next change
-            ReportStatus(status);
-        }
+    if (!document || !SourceFieldNamesLoadedDocument(*this, document)) {
+        EnableOkButton(*this, false);
+        return;
     }
+    LRESULT index = SendDlgItemMessage(IDC_TARGET_VERSION, CB_GETCURSEL);
+    if (index == CB_ERR) {
+        EnableOkButton(*this, false);
+        return;
+    }
+    auto target = static_cast<FormatVersion>(SendDlgItemMessage(IDC_TARGET_VERSION, CB_GETITEMDATA, WPARAM(index)));
+    std::string destination = GetDlgItemText(IDC_DEST_PATH);
+    if (destination.empty()) {
+        EnableOkButton(*this, false);
+        return;
+    }
+    document->SetTargetVersion(VersionMajor(target), VersionMinor(target));
+    if (document->SetDestinationPath(destination.c_str()) != 1) {
+        ReportStatus(OutOfMemory); // nothing is written
+        EnableOkButton(*this, false);
+        return;
+    }
+
+    EnableOkButton(*this, false);
+    ConvStatus status = OutOfMemory;
+    {
+        WaitCursorScope wait; // off again on every way out of Save, a raised failure too
+        status = document->Save();
+    }
+    if (!IsErrorStatus(status))
+        return; // converted: no message, OK stays disabled until the next change
+    ReportStatus(status);
     EnableOkButton(*this, false);
 }
 

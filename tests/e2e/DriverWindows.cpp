@@ -1,5 +1,6 @@
 #include "DriverWindows.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace driver {
@@ -60,24 +61,44 @@ std::string ClassName(HWND window)
     return name;
 }
 
-std::string Text(HWND window)
+std::wstring WideText(HWND window)
 {
     DWORD_PTR length = 0;
-    if (!window || !SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, messageTimeout, &length))
+    if (!window || !SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, messageTimeout, &length))
         return {};
-    std::vector<char> buffer(length + 2);
+    std::vector<wchar_t> buffer(length + 1);
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
             SMTO_ABORTIFHUNG, messageTimeout, &copied))
         return {};
-    return std::string(buffer.data(), copied);
+    return std::wstring(buffer.data(), std::min<std::size_t>(copied, length));
+}
+
+void SetWideText(HWND window, const std::wstring& text)
+{
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+        messageTimeout, &ignored);
+}
+
+// Texts cross to the program as UTF-16: its code page may not be this process's.
+std::string Text(HWND window)
+{
+    std::wstring wide = WideText(window);
+    if (wide.empty())
+        return {};
+    int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string text(size_t(size > 0 ? size : 0), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), text.data(), size, nullptr, nullptr);
+    return text;
 }
 
 void SetText(HWND window, const std::string& text)
 {
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
-        messageTimeout, &ignored);
+    std::wstring wide(text.size(), L'\0');
+    int units = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), int(wide.size()));
+    wide.resize(size_t(units > 0 ? units : 0));
+    SetWideText(window, wide);
 }
 
 void Type(HWND edit, const std::string& text)

@@ -19,6 +19,9 @@ HWND WaitForProcessDialog(DWORD processId, const std::function<bool(HWND)>& matc
 
 std::string ClassName(HWND window);
 // The text through WM_GETTEXT, which edit controls of other processes need; "" on timeout.
+// It crosses as UTF-16; Text and SetText convert it from and to this process's code page.
+std::wstring WideText(HWND window);
+void SetWideText(HWND window, const std::wstring& text);
 std::string Text(HWND window);
 void SetText(HWND window, const std::string& text);
 // Types text into an edit control character by character, as the keyboard would.

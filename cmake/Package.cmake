@@ -1,0 +1,28 @@
+# The download for Windows users: cmake --build --preset win32 --target package makes
+# Kovrel-<version>-win32.zip in the build folder, with both programs as the tests ran them and
+# the users' guide in Japanese and English.
+if(NOT WIN32 OR NOT TARGET Kovrel OR NOT TARGET tbxconv)
+  return()
+endif()
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(KOVREL_PACKAGE_SYSTEM win32)
+else()
+  set(KOVREL_PACKAGE_SYSTEM win64)
+endif()
+
+install(TARGETS Kovrel tbxconv RUNTIME DESTINATION .)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/windows/Readme-ja.txt ${CMAKE_SOURCE_DIR}/docs/windows/Readme-en.txt
+  DESTINATION .)
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME Kovrel)
+set(CPACK_PACKAGE_VENDOR Tabrix)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_FILE_NAME Kovrel-${PROJECT_VERSION}-${KOVREL_PACKAGE_SYSTEM})
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
+# Unpacked, everything is in one folder named like the zip.
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+# Only the two programs and the guide: nothing of GoogleTest or the test suites.
+set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};Kovrel;ALL;/")
+include(CPack)
