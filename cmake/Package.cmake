@@ -5,12 +5,6 @@ if(NOT WIN32 OR NOT TARGET Kovrel OR NOT TARGET tbxconv)
   return()
 endif()
 
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  set(KOVREL_PACKAGE_SYSTEM win32)
-else()
-  set(KOVREL_PACKAGE_SYSTEM win64)
-endif()
-
 install(TARGETS Kovrel tbxconv RUNTIME DESTINATION .)
 install(FILES ${CMAKE_SOURCE_DIR}/docs/windows/Readme-ja.txt ${CMAKE_SOURCE_DIR}/docs/windows/Readme-en.txt
   DESTINATION .)

@@ -7,3 +7,10 @@ if(WIN32)
     configure_file(${CMAKE_CURRENT_LIST_DIR}/Application.manifest.in ${KOVREL_GENERATED_DIR}/${program}.manifest @ONLY)
   endforeach()
 endif()
+
+# What the download is named after: the programs' Windows, 32 or 64 bits.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(KOVREL_PACKAGE_SYSTEM win32)
+else()
+  set(KOVREL_PACKAGE_SYSTEM win64)
+endif()

@@ -1,0 +1,110 @@
+// The converter's code in a process with Kovrel.exe's own manifest, so that the process code
+// page is UTF-8 whatever the locale; and the manifest of both programs read back.
+#include "app/ConverterDialog.h"
+#include "app/resource.h"
+#include "gui/GuiSupport.h"
+#include "platform/CFileDialog.h"
+#include "platform/CWinApp.h"
+#include "platform/FailureReport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+std::wstring FromUtf8(const std::string& text)
+{
+    std::wstring wide(text.size(), L'\0');
+    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), int(text.size()), wide.data(), int(wide.size()));
+    wide.resize(size_t(units > 0 ? units : 0));
+    return wide;
+}
+
+std::string ManifestOf(const char* program)
+{
+    HMODULE module = LoadLibraryExA(program, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC found = module ? FindResourceA(module, MAKEINTRESOURCEA(1), RT_MANIFEST) : nullptr;
+    std::string text;
+    if (found)
+        text.assign(static_cast<const char*>(LockResource(LoadResource(module, found))), SizeofResource(module, found));
+    if (module)
+        FreeLibrary(module);
+    return text;
+}
+
+TEST(Utf8Process, TheManifestMakesTheCodePageUtf8)
+{
+    EXPECT_EQ(GetACP(), UINT(CP_UTF8));
+}
+
+TEST(Utf8Process, FrameworkTextsAndTheAboutItemAreJapanese)
+{
+    const std::pair<UINT, const wchar_t*> texts[] = {
+        { AFX_IDS_UNTITLED, L"無題のﾌｧｲﾙ" },
+        { AFX_IDP_FAILED_MEMORY_ALLOC, L"ﾒﾓﾘが不足しています。" },
+        { AFX_IDP_FAILED_TO_LAUNCH_HELP, L"ﾍﾙﾌﾟの起動に失敗しました。" },
+        { AFX_IDP_INTERNAL_FAILURE, L"ｱﾌﾟﾘｹｰｼｮﾝの内部ｴﾗｰです。" },
+        { AFX_IDP_FILE_NONE, L"ｴﾗｰはありません。" },
+    };
+    for (auto [id, text] : texts)
+        EXPECT_EQ(FromUtf8(LoadResourceString(id)), text) << id;
+
+    CFileException failure(FileErrorCause::FileNotFound, 2, "C:\\한국어 ☃ 😀\\源 ☃.tbx");
+    EXPECT_EQ(FromUtf8(FileFailureText(failure)), L"C:\\한국어 ☃ 😀\\源 ☃.tbx が見つかりません。");
+
+    // The system menu cannot be read from another process under Wine: the dialog runs here.
+    ConverterDialog dialog;
+    std::wstring item;
+    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
+        { [&] {
+            HMENU menu = dialog.GetSafeHwnd() ? GetSystemMenu(dialog.GetSafeHwnd(), FALSE) : nullptr;
+            int count = menu ? GetMenuItemCount(menu) : 0;
+            if (count < 1)
+                return false;
+            wchar_t text[64] = {};
+            GetMenuStringW(menu, UINT(count - 1), text, 64, MF_BYPOSITION);
+            item = text;
+            dialog.EndDialog(IDCANCEL);
+            return true;
+        } });
+    EXPECT_FALSE(outcome.timedOut);
+    EXPECT_EQ(item, L"ﾊﾞｰｼﾞｮﾝ情報(Kovrel) (&A)...");
+}
+
+// 260 UTF-16 units fit the file dialogs in UTF-8, and the initial name ends on a whole character.
+TEST(Utf8Process, FileDialogHolds260UnitsAndCutsTheInitialNameAtACharacter)
+{
+    for (const std::string& lead : { std::string(), std::string("a") }) {
+        std::string name = lead;
+        for (int i = 0; i < 300; ++i)
+            name += "☃";
+        CFileDialog dialog(TRUE, "tbx", name.c_str(), 0, nullptr, nullptr);
+        EXPECT_EQ(dialog.m_ofn.nMaxFile, 781u);
+        std::wstring shown = FromUtf8(dialog.m_ofn.lpstrFile);
+        EXPECT_EQ(shown.size(), 260u) << "empty when the cut split a character";
+        EXPECT_EQ(std::strlen(dialog.m_ofn.lpstrFile), lead.size() + (shown.size() - lead.size()) * 3);
+    }
+}
+
+TEST(Manifest, BothProgramsRunAsInvokerInUtf8WithVisualStylesAndDpiAwareness)
+{
+    const char* needed[] = {
+        R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)",
+        R"(<activeCodePage xmlns="http://schemas.microsoft.com/SMI/2019/WindowsSettings">UTF-8</activeCodePage>)",
+        R"(<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>)",
+        R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")",
+        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", // Windows 7
+        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", // 8
+        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", // 8.1
+        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", // 10 and 11
+    };
+    for (const char* program : { KOVREL_EXE_WINDOWS_PATH, TBXCONV_EXE_WINDOWS_PATH }) {
+        std::string manifest = ManifestOf(program);
+        ASSERT_FALSE(manifest.empty()) << program << " has no manifest";
+        for (const char* part : needed)
+            EXPECT_NE(manifest.find(part), std::string::npos) << program << ": " << part;
+    }
+}
+
+}
