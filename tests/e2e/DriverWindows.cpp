@@ -81,24 +81,20 @@ void SetWideText(HWND window, const std::wstring& text)
         messageTimeout, &ignored);
 }
 
-// Texts cross to the program as UTF-16: its code page may not be this process's.
+// Texts come from the program as UTF-16: its code page may not be this process's.
 std::string Text(HWND window)
 {
     std::wstring wide = WideText(window);
-    if (wide.empty())
-        return {};
-    int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string text(size_t(size > 0 ? size : 0), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), text.data(), size, nullptr, nullptr);
+    std::string text(wide.size() * 4, '\0');
+    text.resize(size_t(std::max(0, WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), text.data(), int(text.size()), nullptr, nullptr))));
     return text;
 }
 
 void SetText(HWND window, const std::string& text)
 {
-    std::wstring wide(text.size(), L'\0');
-    int units = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), int(wide.size()));
-    wide.resize(size_t(units > 0 ? units : 0));
-    SetWideText(window, wide);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+        messageTimeout, &ignored);
 }
 
 void Type(HWND edit, const std::string& text)

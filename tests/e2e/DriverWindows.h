@@ -19,7 +19,7 @@ HWND WaitForProcessDialog(DWORD processId, const std::function<bool(HWND)>& matc
 
 std::string ClassName(HWND window);
 // The text through WM_GETTEXT, which edit controls of other processes need; "" on timeout.
-// It crosses as UTF-16; Text and SetText convert it from and to this process's code page.
+// Text reads it as UTF-16 and gives it in this process's code page.
 std::wstring WideText(HWND window);
 void SetWideText(HWND window, const std::wstring& text);
 std::string Text(HWND window);

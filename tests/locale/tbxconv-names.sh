@@ -3,18 +3,12 @@
 # file names outside code page 932 as its arguments: it converts them as it converts plain
 # names, and names them in its reports and its messages.
 wine_run=$1 tool=$2 version=$3
+. "$(dirname "$0")/../support/ShellChecks.sh"
+check_context=${KOVREL_LOCALE:-ja_JP.UTF-8}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 folder="$work/한국어 ☃ 😀"
 mkdir "$folder" && cd "$folder" || exit 1
-failures=0
-. "$(dirname "$0")/../support/SmallTabrixFile.sh"
-check() { # description, expected, actual
-  if [ "$2" != "$3" ]; then
-    echo "FAILED (${KOVREL_LOCALE:-ja_JP.UTF-8}): $1: expected [$2], got [$3]"
-    failures=$((failures + 1))
-  fi
-}
 # Runs the tool: its status in $status, its output in $work/out and $work/err.
 run() { "$wine_run" "$tool" "$@" >"$work/out" 2>"$work/err"; status=$?; }
 out() { tr -d '\r' <"$work/out"; }
@@ -30,8 +24,6 @@ run convert --to 1.1 "源 ☃.tbx" "先 ☃ 😀.tbx"
 check "convert is quiet" "0 " "$status $(out)$(err)"
 run convert --to 1.1 plain.tbx plain11.tbx
 check "the same bytes as from a plain name" "same" "$(cmp -s "先 ☃ 😀.tbx" plain11.tbx && echo same)"
-run info "先 ☃ 😀.tbx"
-check "the result's version" "先 ☃ 😀.tbx: 1.1" "$(out)"
 mkdir "出 ☃"
 run convert --to 1.0 --out-dir "出 ☃" "源 ☃.tbx"
 run info "出 ☃/源 ☃.tbx"
@@ -45,5 +37,4 @@ run frob
 check "a usage error: the reason, then a pointer to --help" "1 tbxconv: unknown command 'frob'|yes|2" \
   "$status $(err | head -1)|$(err | sed -n 2p | grep -q -- '--help' && echo yes)|$(err | wc -l)"
 
-[ "$failures" -eq 0 ] && echo "all checks passed under ${KOVREL_LOCALE:-ja_JP.UTF-8}"
-exit "$failures"
+finish

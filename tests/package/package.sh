@@ -5,18 +5,10 @@
 build=$1 name=$2 wine_run=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-. "$(dirname "$0")/../support/SmallTabrixFile.sh"
-check() { # description, expected, actual
-  if [ "$2" != "$3" ]; then
-    echo "FAILED: $1: expected [$2], got [$3]"
-    failures=$((failures + 1))
-  fi
-}
+. "$(dirname "$0")/../support/ShellChecks.sh"
 
 cmake --build "$build" --target package >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
 zip="$build/$name.zip"
-[ -f "$zip" ] || { echo "FAILED: no $zip"; exit 1; }
 check "listing" "$name/Kovrel.exe $name/Readme-en.txt $name/Readme-ja.txt $name/tbxconv.exe" \
   "$(cmake -E tar tf "$zip" | grep -v '/$' | sort | tr '\n' ' ' | sed 's/ $//')"
 
@@ -31,7 +23,6 @@ done
 for guide in Readme-en.txt Readme-ja.txt; do
   check "$guide starts with a BOM" "efbbbf" "$(od -An -tx1 -N3 "$guide" | tr -d ' ')"
   check "$guide has only CRLF line ends" "$(grep -c '' "$guide")" "$(grep -c $'\r$' "$guide")"
-  check "$guide is UTF-8" "yes" "$(iconv -f UTF-8 -t UTF-8 "$guide" >/dev/null 2>&1 && echo yes)"
 done
 
 small_tabrix_file small.tbx
@@ -41,5 +32,4 @@ check "unpacked tbxconv.exe --version" "tbxconv ${version%-*}" "$("$wine_run" ./
 "$wine_run" ./tbxconv.exe convert --to 1.0 small.tbx old.tbx
 check "unpacked tbxconv.exe converts" "old.tbx: 1.0" "$("$wine_run" ./tbxconv.exe info old.tbx | tr -d '\r')"
 
-[ "$failures" -eq 0 ] && echo "the package holds what it should"
-exit "$failures"
+finish
