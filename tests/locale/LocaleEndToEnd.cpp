@@ -103,8 +103,8 @@ TEST_F(LocaleEndToEnd, EveryLabelAndTheAboutBoxAreJapanese)
 
 TEST_F(LocaleEndToEnd, NamesOutsideCodePage932LoadConvertAndReport)
 {
-    const std::wstring source = folder + L"\\源 ☃.tbx";
-    const std::wstring destination = folder + L"\\先 ☃ 😀.tbx";
+    const std::wstring source = folder + L"\\源 ア ☃.tbx";
+    const std::wstring destination = folder + L"\\源 ヂ ☃.tbx"; // ア, ヂ: one name by code page 932 folding
     const std::wstring broken = folder + L"\\壊 ☃.tbx";
     std::vector<std::uint8_t> file12 = NewLayoutFile(0x0102, 6);
     WriteFileBytes(source, file12);
