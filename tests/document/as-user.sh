@@ -1,4 +1,3 @@
 #!/bin/sh
-# Runs a test program as the unprivileged user nobody (65534); skips (77) unless run as root.
 [ "$(id -u)" = 0 ] || { echo "not root: cannot run as another user"; exit 77; }
 exec setpriv --reuid=65534 --regid=65534 --clear-groups "$@"
