@@ -315,7 +315,7 @@ TEST_F(AsAnotherUser, WritableFileInAFolderTheUserCannotWriteOrInAStickyOne)
     int fd = ::open(Path("sticky").c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_EQ(::fchmod(fd, 01777), 0);
     ::close(fd);
-    for (auto [name, owner] : { std::pair { "d.tbx", 0u }, std::pair { "sticky/d.tbx", 4321u } }) {
+    for (auto [name, owner] : { std::pair { "d.tbx", 0u }, std::pair { "own.tbx", nobody }, std::pair { "sticky/d.tbx", 4321u } }) {
         Put(Path(name), oldBytes, 0666, owner);
         EXPECT_EQ(SaveAsNobody(Path(name)), Success) << name;
         ExpectNewBytesAndOwner(Path(name), owner);
