@@ -257,7 +257,7 @@ TEST_F(SafeSave, KilledSaveLeavesTheOldOrTheNewFileAndNothingBeside)
         pid_t child = ::fork();
         if (child == 0)
             ::_exit(SaveTo(Path("d.tbx")));
-        ::usleep(std::uniform_int_distribution<useconds_t>(0, useconds_t(took.count() * 3 / 2))(random));
+        ::usleep(std::uniform_int_distribution<useconds_t>(0, useconds_t(took.count() * 3))(random));
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
         const Bytes left = ReadAll(Path("d.tbx"));
