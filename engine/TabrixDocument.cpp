@@ -6,22 +6,43 @@
 #include "platform/FileSystem.h"
 #include "platform/ImageMemory.h"
 
-#include <chrono>
-#include <cstdio>
 #include <limits>
-#include <memory>
 #include <new>
-#include <random>
 
 namespace {
 constexpr unsigned loadFlags = CFile::modeRead | CFile::shareDenyWrite | CFile::typeBinary;                      // 0x8020
 constexpr unsigned saveFlags = CFile::modeWrite | CFile::shareDenyRead | CFile::modeCreate | CFile::typeBinary; // 0x9031
 // The save's access and sharing, on an existing file only, leaving its bytes alone.
 constexpr unsigned probeFlags = saveFlags & ~unsigned(CFile::modeCreate);
-// The save's access and sharing, on a name that nobody else has.
-constexpr unsigned temporaryFlags = saveFlags | CFile::modeCreateNew;
-// Names tried before giving up: a clash means another program is saving beside us.
-constexpr int temporaryAttempts = 64;
+
+ConvStatus WriteTarget(CFile& file, const TabrixRecord& record, FormatVersion version)
+{
+    switch (version) {
+    case version10:
+        return WriteVersion10(file, record);
+    case version11:
+        return WriteVersion11(file, record);
+    case version12:
+        return WriteVersion12(file, record);
+    default:
+        return BadFormat;
+    }
+}
+
+// Counts the bytes a writer puts out, writing nothing: the room a new file needs.
+class ByteCounter : public CFile {
+public:
+    void Write(const void*, std::size_t count) override { total += count; }
+    void Flush() override {}
+    std::uint64_t total = 0;
+};
+
+std::uint64_t TargetSize(const TabrixRecord& record, FormatVersion version)
+{
+    ByteCounter counter;
+    WriteTarget(counter, record, version);
+    return counter.total;
+}
 
 // Refuses a destination that the save's own open would refuse (held by another program,
 // read-only, a folder), without cutting it. A missing destination is no refusal.
@@ -36,46 +57,101 @@ ConvStatus CheckDestination(CFile& file, const std::string& path)
     return Success;
 }
 
-std::uint32_t NextTemporaryNumber()
-{
-    static std::uint32_t next = [] {
-        std::uint32_t seed = static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-        try {
-            seed ^= std::random_device {}();
-        } catch (...) {
-            // The clock alone is enough: a taken name is skipped.
-        }
-        return seed;
-    }();
-    return next++;
-}
-
-// A short name in the destination's folder, so that the new file replaces the old one in one
-// step on the same volume, and the folder's path limit is not passed.
-std::string TemporaryName(const std::string& folder)
-{
-    char name[16];
-    std::snprintf(name, sizeof name, "~kv%05X.tmp", static_cast<unsigned>(NextTemporaryNumber() & 0xFFFFF));
-    return folder + name;
-}
-
-// Opens a new file beside the destination under a name that no existing file has.
-ConvStatus OpenTemporary(CFile& file, const std::string& destination, std::string& temporary)
-{
-    CFileException failure;
-    try {
-        const std::string folder = FileSystem::FolderOf(destination);
-        for (int attempt = 0; attempt < temporaryAttempts; ++attempt) {
-            temporary = TemporaryName(folder);
-            if (file.Open(temporary.c_str(), temporaryFlags, &failure))
-                return Success;
-            if (!FileSystem::IsNameTaken(failure.osError))
-                break;
-        }
-    } catch (const std::bad_alloc&) {
-        throw CMemoryException();
+// One save's way to its destination: chosen and opened here, finished after the close.
+class SaveSession {
+public:
+    // The one place that chooses between replacing the destination and rewriting it in place,
+    // and opens file the chosen way.
+    ConvStatus Open(CFile& file, const std::string& destination, std::uint64_t newSize)
+    {
+        return RaisingMemory([&] { return OpenChosenWay(file, destination, newSize); });
     }
-    return StatusFromCause(failure.cause);
+
+    // After the file is closed: a complete replacement goes in place; a failed rewrite gets
+    // its old bytes back. The status stays the writer's.
+    ConvStatus Finish(ConvStatus written)
+    {
+        return RaisingMemory([&] { return Finished(written); });
+    }
+
+    // The close or memory failed: the old content goes back (an uncommitted replacement goes
+    // with the session).
+    void Undo()
+    {
+        if (way == FileSystem::SaveWay::InPlace)
+            backup.Restore();
+    }
+
+private:
+    // Memory that runs out on the way is the framework's out-of-memory failure.
+    template <class Step>
+    static ConvStatus RaisingMemory(Step step)
+    {
+        try {
+            return step();
+        } catch (const std::bad_alloc&) {
+            throw CMemoryException();
+        }
+    }
+
+    ConvStatus OpenChosenWay(CFile& file, const std::string& destination, std::uint64_t newSize)
+    {
+        const FileSystem::SavePlan plan = FileSystem::PlanSave(destination, newSize);
+        way = plan.way;
+        if (way != FileSystem::SaveWay::Direct) {
+            if (ConvStatus refused = CheckDestination(file, destination); refused != Success)
+                return refused;
+        }
+        CFileException failure;
+        if (way == FileSystem::SaveWay::Replace) {
+            if (replacement.Open(file, plan.target, failure))
+                return Success;
+            // A folder that takes no new files: an existing file is still written as it is.
+            if (failure.cause != FileErrorCause::AccessDenied || !plan.exists)
+                return StatusFromCause(failure.cause);
+            way = FileSystem::SaveWay::InPlace;
+        }
+        // A crash from here on leaves the backup; the next save of this destination takes it.
+        if (way == FileSystem::SaveWay::InPlace) {
+            if (FileErrorCause cause = backup.Keep(plan.target); cause != FileErrorCause::None)
+                return StatusFromCause(cause);
+        }
+        if (file.Open(destination.c_str(), saveFlags, &failure))
+            return Success;
+        // Untouched: a fresh backup is not needed, a crashed save's still is.
+        if (!backup.IsLeftover())
+            backup.Discard();
+        return StatusFromCause(failure.cause);
+    }
+
+    ConvStatus Finished(ConvStatus written)
+    {
+        if (way == FileSystem::SaveWay::Replace && written == Success) {
+            if (FileErrorCause cause = replacement.Commit(); cause != FileErrorCause::None)
+                return StatusFromCause(cause);
+        }
+        if (way == FileSystem::SaveWay::InPlace) {
+            if (written == Success)
+                backup.Discard();
+            else
+                backup.Restore();
+        }
+        return written;
+    }
+
+    FileSystem::SaveWay way = FileSystem::SaveWay::Direct;
+    FileSystem::Replacement replacement;
+    FileSystem::Backup backup;
+};
+
+int StorePath(std::string& field, const char* path)
+{
+    try {
+        field = path ? path : "";
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    return 1;
 }
 }
 
@@ -100,12 +176,7 @@ int TabrixDocument::SetSourcePath(const char* path)
 {
     if (loaded == 1)
         Reset();
-    try {
-        sourcePath = path ? path : "";
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-    return 1;
+    return StorePath(sourcePath, path);
 }
 
 ConvStatus TabrixDocument::Load()
@@ -163,82 +234,30 @@ void TabrixDocument::SetTargetVersion(std::uint8_t major, std::uint8_t minor)
 
 int TabrixDocument::SetDestinationPath(const char* path)
 {
-    try {
-        destinationPath = path ? path : "";
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-    return 1;
+    return StorePath(destinationPath, path);
 }
 
 ConvStatus TabrixDocument::Save()
 {
     // An unknown version is refused before the destination is touched.
-    if (targetVersion != version10 && targetVersion != version11 && targetVersion != version12)
+    if (!IsKnownVersion(targetVersion))
         return BadFormat;
-    // What the system says of an empty name, without making a temporary file in the working folder.
+    // What the system says of an empty name, without making a file in the working folder.
     if (destinationPath.empty())
         return StatusFromCause(FileErrorCause::BadPath);
-    // A device has no content to keep and cannot be replaced: write to it as it is.
-    if (FileSystem::IsDevice(destinationPath.c_str()))
-        return SaveInPlace();
-    if (ConvStatus refused = CheckDestination(*this, destinationPath); refused != Success)
-        return refused;
-    // Through a symbolic link the new file replaces its target, and the link stays.
-    std::string target;
-    try {
-        target = FileSystem::ResolveLinks(destinationPath);
-    } catch (const std::bad_alloc&) {
-        throw CMemoryException();
-    }
-    std::string temporary;
-    if (ConvStatus failed = OpenTemporary(*this, target, temporary); failed != Success)
-        return failed;
+    SaveSession session;
+    if (ConvStatus opened = session.Open(*this, destinationPath, TargetSize(record, targetVersion)); opened != Success)
+        return opened;
     ConvStatus status = BadFormat;
     try {
-        status = WriteTarget();
+        status = WriteTarget(*this, record, targetVersion);
         Close();
     } catch (...) {
-        // Close or memory failed: the framework reports it, and the destination is as it was.
+        // The close or memory failed: the framework reports it, and the destination keeps its
+        // old content.
         Abort();
-        FileSystem::Remove(temporary.c_str());
+        session.Undo();
         throw;
     }
-    if (status == Success) {
-        if (long error = FileSystem::Replace(temporary.c_str(), target.c_str()))
-            status = StatusFromCause(FileSystem::Cause(error));
-    }
-    if (status != Success)
-        FileSystem::Remove(temporary.c_str());
-    return status;
-}
-
-ConvStatus TabrixDocument::SaveInPlace()
-{
-    CFileException failure;
-    if (!Open(destinationPath.c_str(), saveFlags, &failure))
-        return StatusFromCause(failure.cause);
-    ConvStatus status = BadFormat;
-    try {
-        status = WriteTarget();
-        Close();
-    } catch (...) {
-        Abort();
-        throw;
-    }
-    return status;
-}
-
-ConvStatus TabrixDocument::WriteTarget()
-{
-    switch (targetVersion) {
-    case version10:
-        return WriteVersion10(*this, record);
-    case version11:
-        return WriteVersion11(*this, record);
-    case version12:
-        return WriteVersion12(*this, record);
-    default:
-        return BadFormat;
-    }
+    return session.Finish(status);
 }

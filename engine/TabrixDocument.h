@@ -9,8 +9,9 @@
 #include <string>
 
 // One Tabrix file: loaded from the source path, saved to the destination path in the target
-// version. The object is itself the open file, and only inside Load and Save. A save writes
-// a new file beside the destination and puts it in place only when every write succeeded.
+// version. The object is itself the open file, and only inside Load and Save. A save keeps
+// the destination's old content until the new content is complete: it replaces the file in
+// one step, or rewrites it in place over a backup of its old bytes (see FileSystem.h).
 class TabrixDocument : public CFile {
 public:
     explicit TabrixDocument(const char* sourcePath);
@@ -30,10 +31,6 @@ public:
 
     const TabrixRecord& GetRecord() const { return record; }
     const std::string& GetSourcePath() const { return sourcePath; }
-
-private:
-    ConvStatus SaveInPlace();
-    ConvStatus WriteTarget();
 
 protected:
     int loaded = 0;

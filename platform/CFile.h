@@ -23,6 +23,8 @@ public:
         modeCreate = 0x1000,     // create, or cut an existing file to length 0
         typeBinary = 0x8000,     // raw bytes; there is no other kind here
         modeCreateNew = 0x10000, // with modeCreate: fail when the file exists
+        modePrivate = 0x20000,   // with modeCreate: a new file only its owner may open
+        modeUnnamed = 0x40000,   // path is a folder: a new file there without a name, where the system can
     };
     static constexpr unsigned accessMask = 0x0003;
     static constexpr unsigned shareMask = 0x0070;
@@ -49,6 +51,7 @@ public:
     virtual void Abort();
 
     bool IsOpen() const { return handle != FileBackend::invalidHandle; }
+    FileBackend::Handle GetHandle() const { return handle; }
     const std::string& GetFilePath() const { return filePath; }
 
 private:

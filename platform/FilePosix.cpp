@@ -30,7 +30,22 @@ long Open(const char* path, unsigned flags, Handle& handle)
         mode |= O_CREAT;
     if ((flags & CFile::modeCreate) && (flags & CFile::modeCreateNew))
         mode |= O_EXCL;
-    int fd = ::open(path, mode | O_CLOEXEC, 0666);
+    const mode_t permissions = (flags & CFile::modePrivate) ? 0600 : 0666;
+    int fd = -1;
+    if (flags & CFile::modeUnnamed) {
+#ifdef O_TMPFILE
+        fd = ::open(path, (mode & ~(O_CREAT | O_EXCL)) | O_TMPFILE | O_CLOEXEC, permissions);
+#else
+        return EOPNOTSUPP;
+#endif
+    } else {
+        // An existing file is opened as it is: a sticky folder may refuse creating over another
+        // user's file (protected_regular) where writing it is allowed.
+        if ((mode & O_CREAT) && !(mode & O_EXCL))
+            fd = ::open(path, (mode & ~O_CREAT) | O_CLOEXEC);
+        if (fd < 0)
+            fd = ::open(path, mode | O_CLOEXEC, permissions);
+    }
     if (fd < 0)
         return errno;
     struct stat info {};

@@ -49,6 +49,9 @@ constexpr std::size_t largestRequest = 0x40000000;
 
 long Open(const char* path, unsigned flags, Handle& handle)
 {
+    // Every new file has a name here; a private one is private by the sharing that its flags give.
+    if (flags & CFile::modeUnnamed)
+        return ERROR_NOT_SUPPORTED;
     SECURITY_ATTRIBUTES security { sizeof(security), nullptr, FALSE };
     HANDLE opened = ::CreateFileA(path, DesiredAccess(flags), ShareMode(flags), &security, Creation(flags),
         FILE_ATTRIBUTE_NORMAL, nullptr);

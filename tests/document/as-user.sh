@@ -1,0 +1,3 @@
+#!/bin/sh
+[ "$(id -u)" = 0 ] || { echo "not root: cannot run as another user"; exit 77; }
+exec setpriv --reuid=65534 --regid=65534 --clear-groups "$@"
