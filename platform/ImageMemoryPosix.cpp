@@ -1,7 +1,8 @@
-// POSIX back end of ImageMemory: an anonymous mapping with transparent huge pages asked for.
+// POSIX back end of ImageMemory: a big image is an anonymous mapping with transparent huge
+// pages asked for, so that reading a file of tens of megabytes costs a handful of page faults
+// instead of one per 4 KiB.
 #include "platform/ImageMemory.h"
 
-#include <new>
 #include <sys/mman.h>
 
 namespace ImageMemory {
@@ -11,26 +12,18 @@ namespace {
 constexpr std::size_t mappedFrom = std::size_t(4) << 20;
 }
 
-void Release::operator()(std::uint8_t* bytes) const
-{
-    if (size >= mappedFrom)
-        ::munmap(bytes, size);
-    else
-        delete[] bytes;
-}
-
-Block Allocate(std::size_t size)
+std::shared_ptr<std::uint8_t> Allocate(std::size_t size)
 {
     if (size < mappedFrom)
-        return Block(new (std::nothrow) std::uint8_t[size], Release { size });
+        return Share(new (std::nothrow) std::uint8_t[size], std::default_delete<std::uint8_t[]>());
     void* bytes = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (bytes == MAP_FAILED)
-        return Block(nullptr, Release { size });
+        return {};
 #ifdef MADV_HUGEPAGE
     // Only advice: without huge pages the mapping works as it is.
     ::madvise(bytes, size, MADV_HUGEPAGE);
 #endif
-    return Block(static_cast<std::uint8_t*>(bytes), Release { size });
+    return Share(static_cast<std::uint8_t*>(bytes), [size](std::uint8_t* mapped) { ::munmap(mapped, size); });
 }
 
 }
