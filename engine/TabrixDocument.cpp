@@ -6,6 +6,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ImageMemory.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <limits>
@@ -38,7 +39,8 @@ ConvStatus CheckDestination(CFile& file, const std::string& path)
 
 std::uint32_t NextTemporaryNumber()
 {
-    static std::uint32_t next = [] {
+    // Documents of one batch save on several threads at once.
+    static std::atomic<std::uint32_t> next = [] {
         std::uint32_t seed = static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
         try {
             seed ^= std::random_device {}();
