@@ -3,6 +3,13 @@
 
 #include <chrono>
 
+namespace {
+std::string NameOf(int i)
+{
+    return std::string("f").append(std::to_string(i)).append(".tbx");
+}
+}
+
 // The slow bad file finishes after the missing one after it; its message still comes first,
 // and the status is the first failure's in argument order.
 TEST_F(CliTest, ABatchReportsInArgumentOrder)
@@ -14,7 +21,7 @@ TEST_F(CliTest, ABatchReportsInArgumentOrder)
     args.push_back(Write("slow.tbx", slowBad));
     args.push_back(PathOf("missing.tbx"));
     for (int i = 0; i < 30; ++i) {
-        const std::string name = "f" + std::to_string(i) + ".tbx";
+        const std::string name = NameOf(i);
         args.push_back(Write(name, NewLayoutSample(0x0102, 6, name, { name }, {})));
     }
     args.push_back(Write("bad.tbx", std::vector<std::uint8_t>(10, 0x41)));
@@ -23,7 +30,7 @@ TEST_F(CliTest, ABatchReportsInArgumentOrder)
     EXPECT_EQ(console.err, PathOf("slow.tbx") + ": " + badFormatText + "\n" + PathOf("missing.tbx") + ": "
             + notFoundText + "\n" + PathOf("bad.tbx") + ": " + badFormatText + "\n");
     for (int i = 0; i < 30; ++i) {
-        const std::string name = "f" + std::to_string(i) + ".tbx";
+        const std::string name = NameOf(i);
         EXPECT_EQ(Read(PathOf("out/" + name)), NewLayoutSample(0x0101, 3, name, { name }, {}).bytes) << name;
     }
 }
@@ -38,6 +45,6 @@ TEST_F(CliTest, TheNameClashCheckLooksEachNameUpOnce)
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Run(args), 1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    EXPECT_EQ(console.err, "tbxconv: '" + PathOf("d/n17.tbx") + "' and '" + PathOf("e/n17.tbx")
+    EXPECT_EQ(console.err, std::string("tbxconv: '") + PathOf("d/n17.tbx") + "' and '" + PathOf("e/n17.tbx")
             + "' would both be written to the same file in the output folder\n");
 }
