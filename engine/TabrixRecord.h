@@ -111,7 +111,7 @@ public:
     const_iterator end() const { return {}; }
     // These walk the entries one by one: iterate to visit many.
     std::string_view operator[](std::size_t index) const;
-    std::string_view front() const { return *begin(); }
+    std::string_view front() const { return empty() ? std::string_view() : *begin(); }
     std::string_view back() const { return (*this)[entries - 1]; }
 
     // A string from elsewhere, kept to its first 255 bytes so that it fits a PString; its bytes
