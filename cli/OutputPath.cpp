@@ -61,13 +61,15 @@ std::string JoinPath(std::string_view folder, std::string_view name)
     return joined;
 }
 
+std::string FileNameKey(std::string_view name)
+{
+    std::string key(name);
+    for (char& c : key)
+        c = FoldCase(c);
+    return key;
+}
+
 bool SameFileName(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i]))
-            return false;
-    }
-    return true;
+    return FileNameKey(a) == FileNameKey(b);
 }

@@ -35,7 +35,7 @@ void AppendQuoted(std::string& out, std::string_view text)
     out += '"';
 }
 
-void AppendString(std::string& out, const std::string& bytes)
+void AppendString(std::string& out, std::string_view bytes)
 {
     if (auto text = DecodeCp932(bytes)) {
         out += "{\"text\": ";
@@ -60,17 +60,18 @@ void AppendWords(std::string& out, const std::array<std::uint32_t, N>& words)
     out += ']';
 }
 
-void AppendList(std::string& out, const std::vector<std::string>& list)
+void AppendList(std::string& out, const StringList& list)
 {
     if (list.empty()) {
         out += "[]";
         return;
     }
     out += "[\n";
-    for (std::size_t i = 0; i < list.size(); ++i) {
+    std::size_t left = list.size();
+    for (std::string_view text : list) {
         out += "    ";
-        AppendString(out, list[i]);
-        out += i + 1 < list.size() ? ",\n" : "\n";
+        AppendString(out, text);
+        out += --left > 0 ? ",\n" : "\n";
     }
     out += "  ]";
 }
@@ -80,7 +81,7 @@ void AppendList(std::string& out, const std::vector<std::string>& list)
 std::string RecordToJson(const TabrixRecord& record)
 {
     std::string out = "{\n  \"version\": \"";
-    out += std::to_string(record.version >> 8) + "." + std::to_string(record.version & 0xFF);
+    out += std::to_string(VersionMajor(record.version)) + "." + std::to_string(VersionMinor(record.version));
     out += "\",\n  \"head\": " + std::to_string(record.head);
     out += ",\n  \"words\": ";
     AppendWords(out, record.words);

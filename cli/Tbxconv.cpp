@@ -1,5 +1,7 @@
 #include "cli/Tbxconv.h"
 
+#include "cli/Batch.h"
+#include "cli/BatchFlush.h"
 #include "cli/CommandLine.h"
 #include "cli/Console.h"
 #include "cli/OutputPath.h"
@@ -8,9 +10,11 @@
 #include "cli/TextCodec.h"
 #include "engine/ConvStatus.h"
 #include "engine/TabrixDocument.h"
+#include "platform/FileBackend.h"
 
 #include <cstdio>
 #include <new>
+#include <unordered_map>
 
 namespace {
 
@@ -109,59 +113,87 @@ int RunDump(const CommandLine& command, Console& console, TabrixDocument& docume
 }
 
 // One conversion; a failure names the file it happened on.
-ConvStatus ConvertOne(TabrixDocument& document, FormatVersion target, const std::string& source,
-    const std::string& destination, Console& console, Progress* progress)
+FileOutcome ConvertOne(TabrixDocument& document, FormatVersion target, const std::string& source,
+    const std::string& destination)
 {
     ConvStatus status = LoadInto(document, source);
-    const std::string* failedPath = &source;
-    if (!IsErrorStatus(status)) {
-        status = Guarded([&] {
-            document.SetTargetVersion(static_cast<std::uint8_t>(target >> 8), static_cast<std::uint8_t>(target & 0xFF));
-            if (!document.SetDestinationPath(destination.c_str()))
-                return OutOfMemory;
-            return document.Save();
-        });
-        failedPath = &destination;
-    }
-    if (IsErrorStatus(status)) {
-        if (progress)
-            progress->Clear();
-        ReportFailure(console, *failedPath, status);
-    }
-    return status;
+    if (IsErrorStatus(status))
+        return { status, &source };
+    status = Guarded([&] {
+        document.SetTargetVersion(VersionMajor(target), VersionMinor(target));
+        if (!document.SetDestinationPath(destination.c_str()))
+            return OutOfMemory;
+        return document.Save();
+    });
+    return { status, IsErrorStatus(status) ? &destination : nullptr };
 }
 
 // Sources that would land on the same file in the output folder: the later would overwrite
-// the earlier conversion, so the batch is refused before anything is written.
+// the earlier conversion, so the batch is refused before anything is written. Each name is
+// looked up among the earlier ones once.
 bool FindNameClash(const std::vector<std::string>& sources, Console& console)
 {
+    std::unordered_map<std::string, std::size_t> firstOfName;
+    firstOfName.reserve(sources.size());
     for (std::size_t i = 0; i < sources.size(); ++i) {
-        for (std::size_t j = 0; j < i; ++j) {
-            if (SameFileName(FileNamePart(sources[i]), FileNamePart(sources[j]))) {
-                console.Err("tbxconv: '" + ArgumentToUtf8(sources[j]) + "' and '" + ArgumentToUtf8(sources[i])
-                    + "' would both be written to the same file in the output folder\n");
-                return true;
-            }
+        auto [earlier, isNew] = firstOfName.emplace(FileNameKey(FileNamePart(sources[i])), i);
+        if (!isNew) {
+            console.Err("tbxconv: '" + ArgumentToUtf8(sources[earlier->second]) + "' and '" + ArgumentToUtf8(sources[i])
+                + "' would both be written to the same file in the output folder\n");
+            return true;
         }
     }
     return false;
 }
 
+// Every file into the output folder, on every core; messages and status as if one by one.
+int RunBatch(const CommandLine& command, Console& console)
+{
+    const std::vector<std::string>& sources = command.operands;
+    if (FindNameClash(sources, console))
+        return usageStatus;
+    std::vector<std::string> destinations;
+    destinations.reserve(sources.size());
+    for (const auto& source : sources)
+        destinations.push_back(JoinPath(*command.outDir, FileNamePart(source)));
+    Outcome outcome;
+    std::vector<std::string> written;
+    {
+        Progress progress(console, sources.size());
+        ConvertConcurrently(
+            sources.size(), MakeBatchDocument,
+            [&](std::size_t i, TabrixDocument& document) {
+                return ConvertOne(document, command.target, sources[i], destinations[i]);
+            },
+            [&](std::size_t i, const FileOutcome& file) {
+                if (IsErrorStatus(file.status)) {
+                    progress.Clear();
+                    ReportFailure(console, *file.failedPath, file.status);
+                } else {
+                    written.push_back(destinations[i]);
+                }
+                outcome.Add(file.status);
+                progress.Step();
+            });
+    }
+    // The written files are durable before the batch ends.
+    if (long error = FlushVolumesOf(written)) {
+        ConvStatus status = StatusFromCause(FileBackend::Cause(error));
+        ReportFailure(console, *command.outDir, status);
+        outcome.Add(status);
+    }
+    return outcome.status;
+}
+
 int RunConvert(const CommandLine& command, Console& console, TabrixDocument& document)
 {
+    if (command.outDir)
+        return RunBatch(command, console);
     Outcome outcome;
-    if (!command.outDir) {
-        outcome.Add(ConvertOne(document, command.target, command.operands[0], command.operands[1], console, nullptr));
-        return outcome.status;
-    }
-    if (FindNameClash(command.operands, console))
-        return usageStatus;
-    Progress progress(console, command.operands.size());
-    for (const auto& source : command.operands) {
-        std::string destination = JoinPath(*command.outDir, FileNamePart(source));
-        outcome.Add(ConvertOne(document, command.target, source, destination, console, &progress));
-        progress.Step();
-    }
+    FileOutcome file = ConvertOne(document, command.target, command.operands[0], command.operands[1]);
+    if (IsErrorStatus(file.status))
+        ReportFailure(console, *file.failedPath, file.status);
+    outcome.Add(file.status);
     return outcome.status;
 }
 

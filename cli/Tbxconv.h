@@ -9,7 +9,8 @@ class TabrixDocument;
 // Runs one command line (without the program's name) and gives the exit status: 0 when
 // everything succeeded, 1 for a usage error, else the ConvStatus of the first failure.
 int RunTbxconv(const std::vector<std::string>& args, Console& console);
-// The same with the document that every file is loaded into, which the caller owns.
+// The same with the document that a single file is loaded into, which the caller owns; a batch
+// converts on documents of its own, one per core.
 int RunTbxconv(const std::vector<std::string>& args, Console& console, TabrixDocument& document);
 
 // What --help prints.

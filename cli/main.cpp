@@ -1,6 +1,5 @@
 // tbxconv: the Tabrix conversion engine on the command line.
 #include "cli/Console.h"
-#include "cli/Heap.h"
 #include "cli/Tbxconv.h"
 #include "engine/TabrixDocument.h"
 
@@ -10,9 +9,7 @@
 
 int main(int argc, char** argv)
 {
-    PrepareHeap();
-    // The document outlives the work and goes with the process: giving a big file's
-    // hundreds of thousands of strings back one by one would add a sixth to its conversion.
+    // The document outlives the work and goes with the process, its file's image with it.
     auto* document = new TabrixDocument("");
     int status = 0;
     {

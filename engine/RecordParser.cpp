@@ -1,28 +1,29 @@
 #include "engine/RecordParser.h"
 
 #include "platform/CFileException.h"
+#include "platform/ImageMemory.h"
 
 #include <cstring>
 #include <new>
 
 namespace {
 
-constexpr std::uint32_t newLayoutMarker = 0xFFFF0000;
 constexpr std::size_t oldFixedPart = 280;
 constexpr std::size_t newFixedPart = 298;
 
 // The parse position in the image; every read checks what is left first.
 struct ImageReader {
-    FileImage image;
+    SharedImage image;
     std::size_t position = 0;
 
     std::size_t Remaining() const { return image.size - position; }
+    std::uint8_t* At() const { return image.bytes.get() + position; }
 
     bool ReadWord(std::uint32_t& value)
     {
         if (Remaining() < 4)
             return false;
-        const std::uint8_t* p = image.bytes + position;
+        const std::uint8_t* p = At();
         value = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
         position += 4;
         return true;
@@ -32,7 +33,7 @@ struct ImageReader {
     {
         if (Remaining() < 2)
             return false;
-        const std::uint8_t* p = image.bytes + position;
+        const std::uint8_t* p = At();
         value = static_cast<std::uint16_t>(p[0] | p[1] << 8);
         position += 2;
         return true;
@@ -52,14 +53,14 @@ struct ImageReader {
     {
         if (Remaining() < block.size())
             return false;
-        std::memcpy(block.data(), image.bytes + position, block.size());
+        std::memcpy(block.data(), At(), block.size());
         position += block.size();
         return true;
     }
 
     bool ReadString(std::string& text)
     {
-        auto next = ReadPString(image, position, text);
+        auto next = ReadPString(FileImage { image.bytes.get(), image.size }, position, text);
         if (!next)
             return false;
         position = *next;
@@ -83,7 +84,11 @@ bool ReadFixedPart(ImageReader& reader, bool newLayout, TabrixRecord& record)
     return true;
 }
 
-bool ReadList(ImageReader& reader, std::vector<std::string>& list)
+// Walks the list's entries and appends them to list as one run of the image. An entry ends at
+// its first NUL byte: its length byte is rewritten, and it and every entry after it move down
+// over the bytes cut off, so that the run stays a run of PStrings. Entries read before the
+// file ends are appended too.
+bool ReadList(ImageReader& reader, StringList& list)
 {
     std::uint32_t raw = 0;
     if (!reader.ReadWord(raw))
@@ -94,24 +99,32 @@ bool ReadList(ImageReader& reader, std::vector<std::string>& list)
     // Every entry takes at least its length byte: a count the rest cannot hold fails at once.
     if (static_cast<std::size_t>(count) > reader.Remaining())
         return false;
-    // Room for the whole list at once spares the copies of a growing list; it is only a saving,
-    // so a count too big for memory still reads entry by entry and fails where the memory ends.
-    try {
-        list.reserve(list.size() + static_cast<std::size_t>(count));
-    } catch (const std::exception&) {
-    }
-    for (std::int32_t i = 0; i < count; ++i) {
-        std::string text;
-        if (!reader.ReadString(text))
-            return false;
-        // No room for the entry itself is not a bad file: it leaves the parse as the framework's failure.
-        try {
-            list.push_back(std::move(text));
-        } catch (const std::bad_alloc&) {
-            throw CMemoryException();
+    std::uint8_t* const run = reader.At();
+    std::uint8_t* kept = run;
+    std::size_t read = 0;
+    for (; read < static_cast<std::size_t>(count); ++read) {
+        if (reader.Remaining() == 0)
+            break;
+        const std::uint8_t* entry = reader.At();
+        const std::size_t length = entry[0];
+        if (length > reader.Remaining() - 1)
+            break;
+        const void* nul = length == 0 ? nullptr : std::memchr(entry + 1, 0, length);
+        const std::size_t keptLength = nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - entry - 1) : length;
+        if (kept != entry || keptLength != length) {
+            std::memmove(kept + 1, entry + 1, keptLength);
+            kept[0] = static_cast<std::uint8_t>(keptLength);
         }
+        kept += 1 + keptLength;
+        reader.position += 1 + length;
     }
-    return true;
+    // No room for the entries themselves is not a bad file: it leaves the parse as the framework's failure.
+    try {
+        list.AppendRun(reader.image.bytes, run, static_cast<std::size_t>(kept - run), read);
+    } catch (const std::bad_alloc&) {
+        throw CMemoryException();
+    }
+    return read == static_cast<std::size_t>(count);
 }
 
 }
@@ -137,15 +150,25 @@ std::optional<std::size_t> ReadPString(FileImage image, std::size_t position, st
 
 int ParseRecord(FileImage image, TabrixRecord& record)
 {
-    ImageReader reader { image };
+    SharedImage copy { ImageMemory::Allocate(image.size), image.size };
+    if (!copy.bytes)
+        return 0;
+    if (image.size != 0)
+        std::memcpy(copy.bytes.get(), image.bytes, image.size);
+    return ParseRecord(std::move(copy), record);
+}
+
+int ParseRecord(SharedImage image, TabrixRecord& record)
+{
+    ImageReader reader { std::move(image) };
     std::uint32_t first = 0;
     if (!reader.ReadWord(first))
         return 0;
     bool newLayout = first >= newLayoutMarker;
-    if (image.size < (newLayout ? newFixedPart : oldFixedPart))
+    if (reader.image.size < (newLayout ? newFixedPart : oldFixedPart))
         return 0;
     if (newLayout) {
-        record.head = first & 0xFFFF;
+        record.head = first & ~newLayoutMarker;
         if (!reader.ReadHalf(record.version))
             return 0;
     } else {

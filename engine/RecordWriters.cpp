@@ -19,11 +19,12 @@ void WriteHalf(CFile& file, std::uint16_t value)
     file.Write(bytes, sizeof bytes);
 }
 
-void WriteList(CFile& file, const std::vector<std::string>& list)
+// The list's runs are PStrings already: each goes out in one write.
+void WriteList(CFile& file, const StringList& list)
 {
     WriteWord(file, static_cast<std::uint32_t>(list.size()));
-    for (const auto& text : list)
-        WritePString(file, text);
+    for (const auto& run : list.Runs())
+        file.Write(run.bytes, run.size);
 }
 
 // 1.0 and 1.1 know no W4 of 5 or 6: they stand for 4 and 3 there.
@@ -39,7 +40,7 @@ std::uint32_t MappedW4(std::uint32_t value)
 void WriteFields(CFile& file, const TabrixRecord& record, Layout layout, FormatVersion version, bool mapW4)
 {
     if (layout == Layout::New) {
-        WriteWord(file, 0xFFFF0000u | (record.head & 0xFFFFu));
+        WriteWord(file, newLayoutMarker | (record.head & ~newLayoutMarker));
         WriteHalf(file, version);
     } else {
         WriteWord(file, record.head);
@@ -75,10 +76,10 @@ ConvStatus Write(CFile& file, const TabrixRecord& record, Layout layout, FormatV
 
 }
 
-void WritePString(CFile& file, const std::string& text)
+void WritePString(CFile& file, std::string_view text)
 {
     // A PString holds at most 255 bytes; a longer string would make the rest of the file unreadable.
-    const std::size_t kept = text.size() < 255 ? text.size() : 255;
+    const std::size_t kept = text.size() < maxStringLength ? text.size() : maxStringLength;
     const std::uint8_t length = static_cast<std::uint8_t>(kept);
     file.Write(&length, 1);
     file.Write(text.data(), kept);

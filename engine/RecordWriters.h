@@ -3,7 +3,7 @@
 #include "engine/ConvStatus.h"
 #include "engine/TabrixRecord.h"
 
-#include <string>
+#include <string_view>
 
 class CFile;
 
@@ -14,4 +14,4 @@ ConvStatus WriteVersion11(CFile& file, const TabrixRecord& record);
 ConvStatus WriteVersion12(CFile& file, const TabrixRecord& record);
 
 // One string as a PString: its length byte, then its bytes. Raises the file's failure.
-void WritePString(CFile& file, const std::string& text);
+void WritePString(CFile& file, std::string_view text);

@@ -166,10 +166,9 @@ void TabrixDocument::Reset()
 {
     loaded = 0;
     record.leadString.clear();
+    // With the last entries that refer to it, the file's image goes too.
     record.listA.clear();
-    record.listA.shrink_to_fit();
     record.listB.clear();
-    record.listB.shrink_to_fit();
 }
 
 int TabrixDocument::SetSourcePath(const char* path)
@@ -189,23 +188,23 @@ ConvStatus TabrixDocument::Load()
     ConvStatus status = Success;
     try {
         std::uint64_t length = GetLength();
-        // One byte more than the file, in one allocation that must not wrap around.
-        ImageMemory::Block buffer;
+        // One byte more than the file, in one allocation that must not wrap around. The record
+        // keeps it where its lists refer to their strings; otherwise it goes at the end of Load.
+        SharedImage image;
         if (length < std::numeric_limits<std::size_t>::max() && length < std::uint64_t(std::numeric_limits<std::ptrdiff_t>::max()))
-            buffer = ImageMemory::Allocate(static_cast<std::size_t>(length) + 1);
-        if (!buffer) {
+            image.bytes = ImageMemory::Allocate(static_cast<std::size_t>(length) + 1);
+        if (!image.bytes) {
             status = OutOfMemory;
         } else {
-            std::size_t got = 0;
             bool read = true;
             try {
-                got = Read(buffer.get(), static_cast<std::size_t>(length));
+                image.size = Read(image.bytes.get(), static_cast<std::size_t>(length));
             } catch (const CFileException& readFailure) {
                 status = StatusFromCause(readFailure.cause);
                 read = false;
             }
             if (read) {
-                loaded = ParseRecord(FileImage { buffer.get(), got }, record);
+                loaded = ParseRecord(std::move(image), record);
                 status = loaded == 1 ? Success : BadFormat;
             }
         }
@@ -221,15 +220,15 @@ ConvStatus TabrixDocument::Load()
 int TabrixDocument::GetVersion(std::uint8_t& major, std::uint8_t& minor) const
 {
     if (loaded == 1) {
-        major = static_cast<std::uint8_t>(record.version >> 8);
-        minor = static_cast<std::uint8_t>(record.version & 0xFF);
+        major = VersionMajor(record.version);
+        minor = VersionMinor(record.version);
     }
     return loaded;
 }
 
 void TabrixDocument::SetTargetVersion(std::uint8_t major, std::uint8_t minor)
 {
-    targetVersion = static_cast<FormatVersion>(major * 256 + minor);
+    targetVersion = MakeVersion(major, minor);
 }
 
 int TabrixDocument::SetDestinationPath(const char* path)

@@ -2,6 +2,7 @@
 // in-place save, and the replacement's clean-up.
 #include "platform/FileSystem.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -23,7 +24,8 @@ const char backupPrefix[] = "kovrel-backup-";
 
 std::uint32_t NextNumber()
 {
-    static std::uint32_t next = [] {
+    // Documents of one batch save on several threads at once.
+    static std::atomic<std::uint32_t> next = [] {
         std::uint32_t seed = static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
         try {
             seed ^= std::random_device {}();

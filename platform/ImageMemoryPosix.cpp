@@ -1,36 +1,31 @@
-// POSIX back end of ImageMemory: an anonymous mapping with transparent huge pages asked for.
+// POSIX back end of ImageMemory: a big image is an anonymous mapping whose pages the system
+// makes ready in one go (MAP_POPULATE where there is one), so that reading a file of tens of
+// megabytes does not take one page fault per 4 KiB. Huge pages are not asked for: where the
+// system compacts memory to make them, a fault can stall for a tenth of a second.
 #include "platform/ImageMemory.h"
 
-#include <new>
 #include <sys/mman.h>
 
 namespace ImageMemory {
 
 namespace {
-// Below this the heap is as good: huge pages are 2 MiB.
+// Below this the heap is as good.
 constexpr std::size_t mappedFrom = std::size_t(4) << 20;
+#ifdef MAP_POPULATE
+constexpr int populate = MAP_POPULATE;
+#else
+constexpr int populate = 0;
+#endif
 }
 
-void Release::operator()(std::uint8_t* bytes) const
-{
-    if (size >= mappedFrom)
-        ::munmap(bytes, size);
-    else
-        delete[] bytes;
-}
-
-Block Allocate(std::size_t size)
+std::shared_ptr<std::uint8_t> Allocate(std::size_t size)
 {
     if (size < mappedFrom)
-        return Block(new (std::nothrow) std::uint8_t[size], Release { size });
-    void* bytes = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        return Share(new (std::nothrow) std::uint8_t[size], std::default_delete<std::uint8_t[]>());
+    void* bytes = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | populate, -1, 0);
     if (bytes == MAP_FAILED)
-        return Block(nullptr, Release { size });
-#ifdef MADV_HUGEPAGE
-    // Only advice: without huge pages the mapping works as it is.
-    ::madvise(bytes, size, MADV_HUGEPAGE);
-#endif
-    return Block(static_cast<std::uint8_t*>(bytes), Release { size });
+        return {};
+    return Share(static_cast<std::uint8_t*>(bytes), [size](std::uint8_t* mapped) { ::munmap(mapped, size); });
 }
 
 }

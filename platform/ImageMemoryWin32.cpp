@@ -1,19 +1,23 @@
-// Win32 back end of ImageMemory: the heap. Large pages need a privilege that a user's
-// program does not have.
+// Win32 back end of ImageMemory: a big image gets address space of its own from the top
+// down, where a large-address-aware 32-bit program has a free gigabyte or two that the heap
+// and the libraries have not broken up. Large pages need a privilege users do not have.
 #include "platform/ImageMemory.h"
 
-#include <new>
+#include <windows.h>
 
 namespace ImageMemory {
 
-void Release::operator()(std::uint8_t* bytes) const
-{
-    delete[] bytes;
+namespace {
+// Below this the heap is as good.
+constexpr std::size_t reservedFrom = std::size_t(4) << 20;
 }
 
-Block Allocate(std::size_t size)
+std::shared_ptr<std::uint8_t> Allocate(std::size_t size)
 {
-    return Block(new (std::nothrow) std::uint8_t[size], Release { size });
+    if (size < reservedFrom)
+        return Share(new (std::nothrow) std::uint8_t[size], std::default_delete<std::uint8_t[]>());
+    void* bytes = ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT | MEM_TOP_DOWN, PAGE_READWRITE);
+    return Share(static_cast<std::uint8_t*>(bytes), [](std::uint8_t* reserved) { ::VirtualFree(reserved, 0, MEM_RELEASE); });
 }
 
 }

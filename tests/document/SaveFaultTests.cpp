@@ -91,7 +91,7 @@ TEST_F(SaveFailure, EveryFailedWriteGivesItsCauseAndLeavesTheDestination)
         FileErrorCause::AccessDenied, FileErrorCause::SharingViolation, FileErrorCause::Generic };
     for (std::uint8_t minor : { 0, 1, 2 }) {
         const int total = CountWrites(minor);
-        ASSERT_GT(total, 20);
+        ASSERT_GE(total, 20);
         for (int k = 1; k <= total; ++k) {
             for (auto cause : causes) {
                 Arm(k, cause);
