@@ -74,6 +74,8 @@ public:
         return RaisingMemory([&] { return Finished(written); });
     }
 
+    bool RewritesInPlace() const { return way == FileSystem::SaveWay::InPlace; }
+
     // The close or memory failed: the old content goes back (an uncommitted replacement goes
     // with the session).
     void Undo()
@@ -250,6 +252,10 @@ ConvStatus TabrixDocument::Save()
     ConvStatus status = BadFormat;
     try {
         status = WriteTarget(*this, record, targetVersion);
+        // The backup goes once the rewrite is complete: its bytes must be on the disk first,
+        // also where this document's flush leaves the wait to a batch.
+        if (status == Success && session.RewritesInPlace())
+            CFile::Flush();
         Close();
     } catch (...) {
         // The close or memory failed: the framework reports it, and the destination keeps its

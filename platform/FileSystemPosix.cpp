@@ -104,8 +104,12 @@ bool ReplacingKeepsAll(const std::string& target, const struct stat& info, std::
 
 mode_t CreationMode()
 {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
+    // Asked once: umask can only be read by setting it, and a batch saves on several threads.
+    static const mode_t mask = [] {
+        mode_t old = ::umask(0);
+        ::umask(old);
+        return old;
+    }();
     return 0666 & ~mask;
 }
 }
@@ -157,7 +161,8 @@ FileErrorCause Replacement::Commit()
     // Owner first: a change of owner clears the set-id bits that the mode then gives back.
     if (exists && ::fchown(fd, old.st_uid, old.st_gid) != 0)
         return Cause(errno);
-    if (::fchmod(fd, exists ? old.st_mode & 07777 : CreationMode()) != 0 || ::fsync(fd) != 0)
+    // The bytes are on the disk already: the writer flushed them (a batch waits once, for all).
+    if (::fchmod(fd, exists ? old.st_mode & 07777 : CreationMode()) != 0)
         return Cause(errno);
     if (name.empty()) {
         const std::string self = "/proc/self/fd/" + std::to_string(fd);
