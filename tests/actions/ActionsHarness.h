@@ -3,10 +3,9 @@
 #include "app/ConverterDialog.h"
 #include "engine/TabrixDocument.h"
 #include "platform/CWinApp.h"
+#include "support/ScratchFolder.h"
 
-#include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,23 +55,3 @@ protected:
 private:
     std::function<void(ActionsDialog&)> body;
 };
-
-// A fresh folder of its own for each test, with the files a test names.
-class TestFolder {
-public:
-    TestFolder();
-    ~TestFolder();
-    TestFolder(const TestFolder&) = delete;
-    TestFolder& operator=(const TestFolder&) = delete;
-    const std::string& Path() const { return path; }
-    std::string File(const std::string& name) const { return path + "\\" + name; }
-    std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const;
-    std::string MakeFolder(const std::string& name) const;
-
-private:
-    std::string path;
-};
-
-// The file's bytes, or nothing when it does not exist.
-std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path);
-bool FileExists(const std::string& path);

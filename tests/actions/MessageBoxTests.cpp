@@ -53,7 +53,7 @@ void CALLBACK InspectTimer(HWND, UINT, UINT_PTR, DWORD)
 
 TEST(RealMessageBox, LoadFailureShowsTheRealBoxWithTheAppNameOverTheDialog)
 {
-    TestFolder folder;
+    ScratchFolder folder;
     std::string broken = folder.Write("broken.tbx", std::vector<std::uint8_t>(20, 0));
     ScriptedServices services;
     services.realMessageBoxes = true;

@@ -4,7 +4,6 @@
 
 #include <filesystem>
 
-using namespace doctest_support;
 
 namespace {
 
@@ -45,7 +44,7 @@ class SaveFailure : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Sample small;
+        TabrixFields small = Sample();
         small.listA = { "a" };
         small.listB = { "", "bb" };
         LoadFrom(document, folder.File("s.tbx"), NewLayout(small, 0x0102));

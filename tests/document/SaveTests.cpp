@@ -13,7 +13,6 @@
 #include <unistd.h>
 #endif
 
-using namespace doctest_support;
 
 namespace {
 
@@ -47,14 +46,14 @@ protected:
         return document.Save();
     }
 
-    static Sample WithW4(Sample sample, std::uint32_t w4)
+    static TabrixFields WithW4(TabrixFields sample, std::uint32_t w4)
     {
         sample.words[3] = w4;
         return sample;
     }
 
     ScratchFolder folder;
-    Sample sample;
+    TabrixFields sample = Sample();
     CountingDocument document { "" };
 };
 
@@ -82,17 +81,12 @@ TEST_F(Save, EachTargetWritesItsLayout)
 
 TEST_F(Save, OldFileGainsTheDefaultsOfTheNewLayout)
 {
-    Sample old = sample;
-    old.head = 0x00AB1234; // the upper half is dropped by the new layout
+    TabrixFields old = sample;
+    old.headWord = 0x00AB1234; // the upper half is dropped by the new layout
     LoadFrom(document, folder.File("old.tbx"), OldLayout(old));
     ASSERT_EQ(SaveAs(1, 2, folder.File("d.tbx")), Success);
-    Sample expected = old;
-    expected.head = 0x1234;
-    for (auto& word : expected.extWords)
-        word = 0;
-    const std::uint32_t tail[3] = { 2, 1, 2 };
-    std::copy_n(tail, 3, expected.tailWords);
-    EXPECT_EQ(ReadBytes(folder.File("d.tbx")), NewLayout(expected, 0x0102));
+    // Extra words 0, tail words 2, 1, 2.
+    EXPECT_EQ(ReadBytes(folder.File("d.tbx")), Encode(Converted(old, version12)));
 }
 
 TEST_F(Save, ExistingDestinationIsReplacedWhole)

@@ -15,7 +15,6 @@
 #include <unistd.h>
 #endif
 
-using namespace doctest_support;
 namespace fs = std::filesystem;
 
 namespace {
@@ -100,8 +99,8 @@ class Volume : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Sample big;
-        big.listA.assign(20, std::string(200, 'x'));
+        TabrixFields big = Sample();
+        big.listA = std::vector<std::string>(20, std::string(200, 'x'));
         LoadFrom(document, source.File("s.tbx"), NewLayout(big, 0x0102));
         document.SetTargetVersion(1, 1);
     }

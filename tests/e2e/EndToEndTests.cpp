@@ -1,53 +1,16 @@
 // Starts Kovrel.exe as its own process and drives it through its real windows, as a user would.
 #include "DriverWindows.h"
 #include "SampleFile.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-#include <optional>
 
 namespace {
 
 constexpr char dialogTitle[] = "Tabrix \x83\x74\x83\x40\x83\x43\x83\x8B\x83\x52\x83\x93\x83\x6F\x81\x5B\x83\x5E"; // Tabrix ファイルコンバータ
 constexpr char badFormatMessage[] = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xCC\x83\x74\x83\x48\x81\x5B\x83\x7D\x83\x62\x83\x67\x82\xAA\x95\x73\x90\xB3\x82\xC5\x82\xB7"; // ファイルのフォーマットが不正です
 constexpr int messageTextId = 0xFFFF; // the static that holds a message box's text
-
-std::string FreshFolder()
-{
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    // Wine hands out the same process ids run after run: only a folder made here is fresh.
-    std::string folder;
-    unsigned count = 0;
-    do {
-        folder = std::string(temp) + "kovrel-e2e-" + std::to_string(GetCurrentProcessId()) + "-"
-            + std::to_string(GetTickCount()) + "-" + std::to_string(++count);
-    } while (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
-    return folder;
-}
-
-void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
-{
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-// The file's bytes once no one holds it for writing any more.
-std::optional<std::vector<std::uint8_t>> ReadBytes(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::nullopt;
-    std::vector<std::uint8_t> bytes(GetFileSize(file, nullptr));
-    DWORD got = 0;
-    BOOL read = bytes.empty() || ReadFile(file, bytes.data(), DWORD(bytes.size()), &got, nullptr);
-    CloseHandle(file);
-    if (!read)
-        return std::nullopt;
-    bytes.resize(got);
-    return bytes;
-}
 
 // Kovrel.exe as its own process, ended on the way out should a test leave it running.
 class KovrelProcess {
@@ -83,7 +46,6 @@ class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder = FreshFolder();
         ASSERT_TRUE(kovrel.Start(folder)) << "cannot start " << KOVREL_EXE_PATH;
         dialog = driver::WaitForProcessDialog(kovrel.Id(), [](HWND w) { return driver::Text(w) == dialogTitle; }, 60000);
         ASSERT_NE(dialog, nullptr) << "the converter dialog did not appear";
@@ -127,7 +89,8 @@ protected:
         return driver::Text(list) == text;
     }
 
-    std::string folder;
+    ScratchFolder scratch;
+    const std::string folder = scratch.Path();
     KovrelProcess kovrel;
     HWND dialog = nullptr;
 };
@@ -156,9 +119,9 @@ TEST_F(EndToEnd, BrowseConvertReportAndClose)
     ASSERT_TRUE(driver::WaitFor([&] { return IsWindowEnabled(Item(IDOK)) != FALSE; })) << "OK did not enable";
 
     driver::Click(Item(IDOK));
-    std::optional<std::vector<std::uint8_t>> written;
-    ASSERT_TRUE(driver::WaitFor([&] { return (written = ReadBytes(destination)) && *written == expected11; }))
-        << "written " << (written ? written->size() : 0) << " bytes, expected " << expected11.size();
+    Bytes written;
+    ASSERT_TRUE(driver::WaitFor([&] { return (written = ReadBytes(destination)) == expected11; }))
+        << "written " << written.size() << " bytes, expected " << expected11.size();
     EXPECT_TRUE(driver::WaitFor([&] { return !IsWindowEnabled(Item(IDOK)); })) << "OK stays enabled after converting";
     Sleep(500);
     EXPECT_EQ(OwnedWindowNow(), nullptr) << "a successful conversion shows a message";

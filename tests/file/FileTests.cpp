@@ -1,8 +1,7 @@
 // CFile on real files: the load's and the save's opens, lengths, short reads, buffered writes,
 // closing, flushing and the sharing that keeps a file from being written while it is read.
-#include "FileTestSupport.h"
-
 #include "platform/CFile.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -16,9 +15,20 @@
 #include <unistd.h>
 #endif
 
-using namespace file_support;
-
 namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Digits() { return { '0', '1', '2', '3', '4', '5', '6', '7', '8', '9' }; }
+
+// Bytes that differ from their neighbours, so that a chunk out of place shows.
+Bytes Pattern(std::size_t size)
+{
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    return bytes;
+}
 
 constexpr unsigned loadFlags = 0x8020;        // read, others may read
 constexpr unsigned saveFlags = 0x9031;        // write, others may write, create or cut
