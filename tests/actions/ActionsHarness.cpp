@@ -2,24 +2,12 @@
 
 #include "app/resource.h"
 
-int TestApp::ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type)
-{
-    shown.push_back({ owner, text, caption, type });
-    return showReal ? CWinApp::ShowMessageBox(owner, text, caption, type) : IDOK;
-}
-
-TestApp& TheTestApp()
-{
-    static TestApp app;
-    return app;
-}
-
 INT_PTR ActionsDialog::Run(std::function<void(ActionsDialog&)> testBody)
 {
     body = std::move(testBody);
-    TestApp& app = TheTestApp();
+    TestApp& app = GetTestApp();
     app.m_pMainWnd = this;
-    app.shown.clear();
+    app.Forget();
     INT_PTR result = DoModal();
     app.m_pMainWnd = nullptr;
     return result;

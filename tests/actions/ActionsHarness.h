@@ -2,30 +2,12 @@
 
 #include "app/ConverterDialog.h"
 #include "engine/TabrixDocument.h"
-#include "platform/CWinApp.h"
 #include "support/ScratchFolder.h"
+#include "support/TestApp.h"
 
 #include <functional>
 #include <string>
 #include <vector>
-
-// The application object of the test program: the framework's message boxes are recorded and,
-// unless a test lets them through, not shown.
-class TestApp : public CWinApp {
-public:
-    struct Shown {
-        HWND owner;
-        std::string text;
-        std::string caption;
-        UINT type;
-    };
-    std::vector<Shown> shown;
-    bool showReal = false;
-
-protected:
-    int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
-};
-TestApp& TheTestApp();
 
 // The converter dialog, run modally; the test body runs inside it once its controls exist and
 // acts on it as the user would, through the controls and the messages they send.

@@ -122,7 +122,7 @@ TEST_F(Actions, ConvertWritesTheTargetLayoutSilentlyAndWaitsForAChange)
         ASSERT_TRUE(d.Click(IDOK));
         EXPECT_EQ(ReadBytes(destination), NewLayoutFile(0x0101, 3));
         EXPECT_TRUE(services.messageBoxes.empty());
-        EXPECT_TRUE(TheTestApp().shown.empty());
+        EXPECT_TRUE(GetTestApp().messageBoxes.empty());
         EXPECT_EQ(services.waitCursorChanges, (std::vector<int> { 1, -1 }));
         EXPECT_FALSE(d.OkEnabled());
         EXPECT_EQ(d.Text(IDC_SOURCE_PATH), v12);

@@ -36,7 +36,7 @@ TEST(FullDisk, SaveFailureLeavesTheWaitCursorOffAndTheDialogUsable)
         ASSERT_EQ(services.messageBoxes.size(), 1u);
         EXPECT_EQ(services.messageBoxes[0].text, diskFullMessage);
         EXPECT_EQ(services.messageBoxes[0].waitCursorLevel, 0);
-        EXPECT_TRUE(TheTestApp().shown.empty());
+        EXPECT_TRUE(GetTestApp().messageBoxes.empty());
         EXPECT_EQ(services.waitCursorChanges, (std::vector<int> { 1, -1 }));
 
         EXPECT_TRUE(IsWindow(d.GetSafeHwnd()));

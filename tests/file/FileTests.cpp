@@ -72,13 +72,24 @@ void WriteText(CFile& file, const std::string& text) { file.Write(text.data(), t
 
 std::string TextOf(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
+// Each case gets a fresh folder holding digits.tbx, the ten digits.
+class CFileTest : public ::testing::Test {
+protected:
+    ScratchFolder folder;
+    const std::string digits = folder.Write("digits.tbx", Digits());
+};
+using CFileOpen = CFileTest;
+using CFileLength = CFileTest;
+using CFileRead = CFileTest;
+using CFileWrite = CFileTest;
+using CFileClose = CFileTest;
+using CFileFlush = CFileTest;
+
 }
 
-TEST(CFileOpen, LoadFlagsOpenAnExistingFileOnly)
+TEST_F(CFileOpen, LoadFlagsOpenAnExistingFileOnly)
 {
-    ScratchFolder folder;
-    const std::string path = folder.File("digits.tbx");
-    WriteBytes(path, Digits());
+    const std::string& path = digits;
     CFile file;
     OpenResult existing = TryOpen(file, path, loadFlags);
     ASSERT_TRUE(existing.opened);
@@ -126,9 +137,8 @@ TEST(CFileOpen, LoadFlagsOpenAnExistingFileOnly)
     }
 }
 
-TEST(CFileOpen, SaveFlagsCreateOrCutToLengthZero)
+TEST_F(CFileOpen, SaveFlagsCreateOrCutToLengthZero)
 {
-    ScratchFolder folder;
     const std::string fresh = folder.File("fresh.tbx");
     {
         CFile file;
@@ -170,11 +180,9 @@ TEST(CFileOpen, SaveFlagsCreateOrCutToLengthZero)
         || inMissingFolder.failure.cause == FileErrorCause::FileNotFound);
 }
 
-TEST(CFileLength, GivesTheSizeAndLeavesThePosition)
+TEST_F(CFileLength, GivesTheSizeAndLeavesThePosition)
 {
-    ScratchFolder folder;
-    const std::string path = folder.File("digits.tbx");
-    WriteBytes(path, Digits());
+    const std::string& path = digits;
     CFile reader;
     ASSERT_TRUE(TryOpen(reader, path, loadFlags).opened);
     EXPECT_EQ(ReadAll(reader, 3), "012");
@@ -196,11 +204,9 @@ TEST(CFileLength, GivesTheSizeAndLeavesThePosition)
     EXPECT_EQ(TextOf(ReadBytes(written)), "hello world");
 }
 
-TEST(CFileRead, FewerBytesAtTheEndWithoutFailure)
+TEST_F(CFileRead, FewerBytesAtTheEndWithoutFailure)
 {
-    ScratchFolder folder;
-    const std::string path = folder.File("digits.tbx");
-    WriteBytes(path, Digits());
+    const std::string& path = digits;
     CFile file;
     ASSERT_TRUE(TryOpen(file, path, loadFlags).opened);
     char buffer[100];
@@ -228,9 +234,8 @@ TEST(CFileRead, FewerBytesAtTheEndWithoutFailure)
     EXPECT_TRUE(read == pattern);
 }
 
-TEST(CFileWrite, ZeroBytesDoNothingAndChunksArriveInOrder)
+TEST_F(CFileWrite, ZeroBytesDoNothingAndChunksArriveInOrder)
 {
-    ScratchFolder folder;
     const std::string path = folder.File("out.tbx");
     CFile closed;
     EXPECT_NO_THROW(closed.Write(nullptr, 0));
@@ -258,11 +263,9 @@ TEST(CFileWrite, ZeroBytesDoNothingAndChunksArriveInOrder)
     EXPECT_TRUE(ReadBytes(path) == pattern);
 }
 
-TEST(CFileWrite, AReadAfterAWriteSeesTheFileAsWritten)
+TEST_F(CFileWrite, AReadAfterAWriteSeesTheFileAsWritten)
 {
-    ScratchFolder folder;
-    const std::string path = folder.File("digits.tbx");
-    WriteBytes(path, Digits());
+    const std::string& path = digits;
     CFile file;
     ASSERT_TRUE(TryOpen(file, path, readWriteToAll).opened);
     WriteText(file, "ab");
@@ -272,9 +275,8 @@ TEST(CFileWrite, AReadAfterAWriteSeesTheFileAsWritten)
     EXPECT_EQ(TextOf(ReadBytes(path)), "ab234XY789");
 }
 
-TEST(CFileClose, ClosingAndDestroyingWriteOutAndLetOthersIn)
+TEST_F(CFileClose, ClosingAndDestroyingWriteOutAndLetOthersIn)
 {
-    ScratchFolder folder;
     const std::string path = folder.File("out.tbx");
     CFile file;
     ASSERT_TRUE(TryOpen(file, path, saveFlags).opened);
@@ -310,9 +312,8 @@ TEST(CFileClose, ClosingAndDestroyingWriteOutAndLetOthersIn)
     EXPECT_TRUE(TryOpen(writer, path, saveFlags).opened);
 }
 
-TEST(CFileFlush, PutsTheBytesIntoTheFileWhileItIsOpen)
+TEST_F(CFileFlush, PutsTheBytesIntoTheFileWhileItIsOpen)
 {
-    ScratchFolder folder;
     const std::string path = folder.File("out.tbx");
     CFile file;
     ASSERT_TRUE(TryOpen(file, path, openToAll).opened);
@@ -327,7 +328,7 @@ TEST(CFileFlush, PutsTheBytesIntoTheFileWhileItIsOpen)
 }
 
 #ifdef __linux__
-TEST(CFileFlush, AFullDeviceRaisesDiskFullAndCloseStillCloses)
+TEST_F(CFileFlush, AFullDeviceRaisesDiskFullAndCloseStillCloses)
 {
     CFile file;
     ASSERT_TRUE(TryOpen(file, "/dev/full", openToAll).opened);
@@ -350,9 +351,8 @@ TEST(CFileFlush, AFullDeviceRaisesDiskFullAndCloseStillCloses)
 }
 #endif
 
-class CFileSharing : public ::testing::Test {
+class CFileSharing : public CFileTest {
 protected:
-    void SetUp() override { WriteBytes(path, Digits()); }
 
     void ExpectRefused(const OpenResult& result)
     {
@@ -364,8 +364,7 @@ protected:
 #endif
     }
 
-    ScratchFolder folder;
-    const std::string path = folder.File("shared.tbx");
+    const std::string& path = digits;
 };
 
 TEST_F(CFileSharing, AReaderKeepsWritersOutAndLetsReadersIn)
