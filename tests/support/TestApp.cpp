@@ -1,9 +1,13 @@
 #include "support/TestApp.h"
 
+namespace {
+// Made before main, as the program's own application object is: dialogs find it from the start.
+TestApp testApp;
+}
+
 TestApp& GetTestApp()
 {
-    static TestApp app;
-    return app;
+    return testApp;
 }
 
 int TestApp::ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type)
