@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 // A 1.2-like file with W4 = 6 and blocks filled with 0xB1..0xB4; NewLayout or OldLayout writes it.
 inline TabrixFields Sample()
 {
@@ -25,6 +27,68 @@ public:
     const std::string& SourcePath() const { return sourcePath; }
     const std::string& DestinationPath() const { return destinationPath; }
     FormatVersion Target() const { return targetVersion; }
+};
+
+// The document with its file calls counted, and failed on request.
+class ProbedDocument : public TestDocument {
+public:
+    using TestDocument::TestDocument;
+
+    bool Open(const char* path, unsigned flags, CFileException* failure) override
+    {
+        ++opens;
+        lastFlags = flags;
+        if (flags & CFile::modeCreateNew)
+            created.push_back(path);
+        return TestDocument::Open(path, flags, failure);
+    }
+    std::uint64_t GetLength() override
+    {
+        if (lengthFailure)
+            throw CFileException(FileErrorCause::HardIO, 23, GetFilePath());
+        return fakeLength ? *fakeLength : TestDocument::GetLength();
+    }
+    std::size_t Read(void* buffer, std::size_t count) override
+    {
+        readCount = count;
+        if (readFailure != FileErrorCause::None)
+            throw CFileException(readFailure, -1, GetFilePath());
+        return TestDocument::Read(buffer, count);
+    }
+    // Fails the failAt-th write (counting from 1), the flush, or the close after writing.
+    void Write(const void* buffer, std::size_t count) override
+    {
+        if (++writes == failAt)
+            throw CFileException(cause, -1, GetFilePath());
+        TestDocument::Write(buffer, count);
+    }
+    void Flush() override
+    {
+        if (failFlush)
+            throw CFileException(cause, -1, GetFilePath());
+        TestDocument::Flush();
+    }
+    void Close() override
+    {
+        // Only the close after writing: the check of the destination closes without writes.
+        const bool fail = failClose && writes > 0;
+        TestDocument::Close();
+        if (fail)
+            throw CFileException(FileErrorCause::HardIO, -1, GetFilePath());
+    }
+
+    int opens = 0;
+    unsigned lastFlags = 0;
+    std::vector<std::string> created;
+    bool lengthFailure = false;
+    std::optional<std::uint64_t> fakeLength;
+    FileErrorCause readFailure = FileErrorCause::None;
+    std::size_t readCount = 0;
+    int writes = 0;
+    int failAt = 0;
+    bool failFlush = false;
+    bool failClose = false;
+    FileErrorCause cause = FileErrorCause::None;
 };
 
 // A document loaded from bytes written to path; fails the test when the load does.

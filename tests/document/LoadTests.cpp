@@ -2,63 +2,28 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <iterator>
 #include <limits>
-#include <optional>
-
 
 namespace {
 
-// Counts opens and can stand in for the length and the read of the real file.
-class ProbedDocument : public TestDocument {
-public:
-    using TestDocument::TestDocument;
-
-    bool Open(const char* path, unsigned flags, CFileException* failure) override
-    {
-        ++opens;
-        lastFlags = flags;
-        return TestDocument::Open(path, flags, failure);
-    }
-    std::uint64_t GetLength() override
-    {
-        if (lengthFailure)
-            throw CFileException(FileErrorCause::HardIO, 23, GetFilePath());
-        return fakeLength ? *fakeLength : TestDocument::GetLength();
-    }
-    std::size_t Read(void* buffer, std::size_t count) override
-    {
-        readCount = count;
-        if (readFailure != FileErrorCause::None)
-            throw CFileException(readFailure, -1, GetFilePath());
-        return TestDocument::Read(buffer, count);
-    }
-
-    int opens = 0;
-    unsigned lastFlags = 0;
-    bool lengthFailure = false;
-    std::optional<std::uint64_t> fakeLength;
-    FileErrorCause readFailure = FileErrorCause::None;
-    std::size_t readCount = 0;
-};
-
+// Each case's folder holds s.tbx, the sample file as 1.2 wrote it.
 class Load : public ::testing::Test {
 protected:
     ScratchFolder folder;
+    const Bytes sampleBytes = NewLayout(Sample(), version12);
+    const std::string sample = folder.Write("s.tbx", sampleBytes);
 };
 
 }
 
 TEST_F(Load, OpensForSharedReadingAndReadsTheWholeFileInOneRequest)
 {
-    Bytes file = NewLayout(Sample(), 0x0102);
-    WriteBytes(folder.File("s.tbx"), file);
-    ProbedDocument document(folder.File("s.tbx").c_str());
+    ProbedDocument document(sample.c_str());
     EXPECT_EQ(document.Load(), Success);
     EXPECT_EQ(document.opens, 1);
     EXPECT_EQ(document.lastFlags, 0x8020u);
-    EXPECT_EQ(document.readCount, file.size());
+    EXPECT_EQ(document.readCount, sampleBytes.size());
     EXPECT_FALSE(document.IsOpen());
 }
 
@@ -82,7 +47,7 @@ TEST_F(Load, FailuresBeforeTheFileIsReadGiveTheirStatus)
 
 TEST_F(Load, FileHeldOpenForWritingCannotBeOpened)
 {
-    WriteBytes(folder.File("held.tbx"), NewLayout(Sample(), 0x0102));
+    WriteBytes(folder.File("held.tbx"), sampleBytes);
     CFile writer;
     CFileException failure;
     ASSERT_TRUE(writer.Open(folder.File("held.tbx").c_str(), 0x9031 & ~0x1000u, &failure));
@@ -103,7 +68,7 @@ TEST_F(Load, GetVersionReportsTheVersionThatWroteTheFile)
     EXPECT_EQ(minor, 0);
     EXPECT_EQ(document.Record().tailWords, (std::array<std::uint32_t, 3> { 2, 1, 2 }));
 
-    LoadFrom(document, folder.File("new.tbx"), NewLayout(Sample(), 0x0102));
+    LoadFrom(document, folder.File("new.tbx"), sampleBytes);
     EXPECT_EQ(document.GetVersion(major, minor), 1);
     EXPECT_EQ(major, 1);
     EXPECT_EQ(minor, 2);
@@ -112,7 +77,7 @@ TEST_F(Load, GetVersionReportsTheVersionThatWroteTheFile)
 
 TEST_F(Load, FailedParseIsBadFormatAndReportsNoVersion)
 {
-    Bytes truncated = NewLayout(Sample(), 0x0102);
+    Bytes truncated = sampleBytes;
     truncated.resize(truncated.size() - 1);
     for (const Bytes& file : { truncated, Bytes {}, Bytes { 0x01, 0x00, 0x00 } }) {
         WriteBytes(folder.File("bad.tbx"), file);
@@ -164,7 +129,7 @@ TEST_F(Load, StateFollowsTheTable)
 {
     TestDocument document(folder.File("a.tbx").c_str());
     EXPECT_EQ(document.Loaded(), 0);
-    LoadFrom(document, folder.File("a.tbx"), NewLayout(Sample(), 0x0102));
+    LoadFrom(document, folder.File("a.tbx"), sampleBytes);
     EXPECT_EQ(document.Loaded(), 1);
 
     // A load that ends before parsing leaves a loaded document loaded, record and all.
@@ -192,7 +157,6 @@ TEST_F(Load, StateFollowsTheTable)
 
 TEST_F(Load, LengthThatNoBufferCanHoldIsOutOfMemory)
 {
-    WriteBytes(folder.File("s.tbx"), NewLayout(Sample(), 0x0102));
     const std::uint64_t lengths[] = {
         std::numeric_limits<std::uint64_t>::max(),
         std::numeric_limits<std::size_t>::max(), // L + 1 wraps to 0
@@ -203,7 +167,7 @@ TEST_F(Load, LengthThatNoBufferCanHoldIsOutOfMemory)
     if constexpr (sizeof(std::size_t) < sizeof(std::uint64_t))
         all.push_back(std::uint64_t(std::numeric_limits<std::size_t>::max()) + 1);
     for (auto length : all) {
-        ProbedDocument document(folder.File("s.tbx").c_str());
+        ProbedDocument document(sample.c_str());
         document.fakeLength = length;
         EXPECT_EQ(document.Load(), OutOfMemory) << length;
         EXPECT_EQ(document.readCount, 0u) << "no read into a short buffer";
@@ -215,9 +179,9 @@ TEST_F(Load, LengthThatNoBufferCanHoldIsOutOfMemory)
 TEST_F(Load, ReadFailureGivesItsCauseAndLeavesTheRecord)
 {
     TestDocument reference("");
-    LoadFrom(reference, folder.File("s.tbx"), NewLayout(Sample(), 0x0102));
+    LoadFrom(reference, folder.File("s.tbx"), sampleBytes);
     for (auto cause : { FileErrorCause::HardIO, FileErrorCause::AccessDenied, FileErrorCause::LockViolation }) {
-        ProbedDocument document(folder.File("s.tbx").c_str());
+        ProbedDocument document(sample.c_str());
         document.Record().leadString = "kept";
         document.readFailure = cause;
         EXPECT_EQ(document.Load(), StatusFromCause(cause));
@@ -229,8 +193,7 @@ TEST_F(Load, ReadFailureGivesItsCauseAndLeavesTheRecord)
 
 TEST_F(Load, LengthFailureLeavesAsTheFrameworkExceptionWithTheFileClosed)
 {
-    WriteBytes(folder.File("s.tbx"), NewLayout(Sample(), 0x0102));
-    ProbedDocument document(folder.File("s.tbx").c_str());
+    ProbedDocument document(sample.c_str());
     document.lengthFailure = true;
     EXPECT_THROW(document.Load(), CFileException);
     EXPECT_FALSE(document.IsOpen());

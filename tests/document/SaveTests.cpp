@@ -16,20 +16,6 @@
 
 namespace {
 
-class CountingDocument : public TestDocument {
-public:
-    using TestDocument::TestDocument;
-    bool Open(const char* path, unsigned flags, CFileException* failure) override
-    {
-        ++opens;
-        if (flags & CFile::modeCreateNew)
-            created.push_back(path);
-        return TestDocument::Open(path, flags, failure);
-    }
-    int opens = 0;
-    std::vector<std::string> created;
-};
-
 class Save : public ::testing::Test {
 protected:
     // A document loaded from a 1.2 file whose W4 is 6.
@@ -54,7 +40,7 @@ protected:
 
     ScratchFolder folder;
     TabrixFields sample = Sample();
-    CountingDocument document { "" };
+    ProbedDocument document { "" };
 };
 
 }
