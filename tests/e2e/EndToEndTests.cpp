@@ -1,6 +1,6 @@
 // Starts Kovrel.exe as its own process and drives it through its real windows, as a user would.
-#include "DriverWindows.h"
 #include "SampleFile.h"
+#include "support/DriverWindows.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -12,41 +12,11 @@ constexpr char dialogTitle[] = "Tabrix \x83\x74\x83\x40\x83\x43\x83\x8B\x83\x52\
 constexpr char badFormatMessage[] = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xCC\x83\x74\x83\x48\x81\x5B\x83\x7D\x83\x62\x83\x67\x82\xAA\x95\x73\x90\xB3\x82\xC5\x82\xB7"; // ファイルのフォーマットが不正です
 constexpr int messageTextId = 0xFFFF; // the static that holds a message box's text
 
-// Kovrel.exe as its own process, ended on the way out should a test leave it running.
-class KovrelProcess {
-public:
-    ~KovrelProcess()
-    {
-        if (!started)
-            return;
-        if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT)
-            TerminateProcess(info.hProcess, 1);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-    }
-
-    bool Start(const std::string& folder)
-    {
-        std::string command = "\"" + driver::WindowsPathOf(KOVREL_EXE_PATH) + "\"";
-        STARTUPINFOA startup {};
-        startup.cb = sizeof startup;
-        started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup, &info);
-        return started;
-    }
-
-    bool Ended(DWORD timeoutMs) const { return WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0; }
-    DWORD Id() const { return info.dwProcessId; }
-
-private:
-    PROCESS_INFORMATION info {};
-    bool started = false;
-};
-
 class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(kovrel.Start(folder)) << "cannot start " << KOVREL_EXE_PATH;
+        ASSERT_TRUE(kovrel.Start(driver::WindowsPathOf(KOVREL_EXE_PATH), folder)) << "cannot start " << KOVREL_EXE_PATH;
         dialog = driver::WaitForProcessDialog(kovrel.Id(), [](HWND w) { return driver::Text(w) == dialogTitle; }, 60000);
         ASSERT_NE(dialog, nullptr) << "the converter dialog did not appear";
     }
@@ -91,7 +61,7 @@ protected:
 
     ScratchFolder scratch;
     const std::string folder = scratch.Path();
-    KovrelProcess kovrel;
+    driver::Process kovrel;
     HWND dialog = nullptr;
 };
 

@@ -1,4 +1,5 @@
-// Writes a seed corpus of small valid Tabrix files of every layout into the folder it is given.
+// Writes small valid Tabrix files of every layout into the folder it is given: the fuzzer's seed
+// corpus, and the samples of the tests that run the built programs.
 #include "support/ScratchFolder.h"
 #include "support/TabrixFile.h"
 
