@@ -73,13 +73,8 @@ TEST_F(Actions, SuccessfulBrowseShowsTheVersionWithOkDisabledUntilTheNextChange)
         Browse(d, v12);
 
         ASSERT_EQ(services.fileDialogs.size(), 1u);
-        const ScriptedServices::FileDialogCall& call = services.fileDialogs[0];
-        EXPECT_TRUE(call.open);
-        EXPECT_EQ(call.defaultExtension, "tbx");
-        EXPECT_EQ(call.initialName, "typed.tbx");
-        EXPECT_EQ(call.flags, 0x31004u);
-        EXPECT_EQ(call.filter, fileFilter);
-        EXPECT_EQ(call.owner, d.GetSafeHwnd());
+        EXPECT_EQ(services.fileDialogs[0],
+            (ScriptedServices::FileDialogCall { true, "tbx", "typed.tbx", 0x31004, fileFilter, d.GetSafeHwnd() }));
 
         EXPECT_EQ(d.Text(IDC_SOURCE_PATH), v12);
         EXPECT_EQ(d.Text(IDC_SOURCE_VERSION), "1.2");
@@ -201,13 +196,8 @@ TEST_F(Actions, CancelledFileDialogsChangeNothing)
         EXPECT_TRUE(services.messageBoxes.empty());
 
         ASSERT_EQ(services.fileDialogs.size(), 3u);
-        const ScriptedServices::FileDialogCall& save = services.fileDialogs[2];
-        EXPECT_FALSE(save.open);
-        EXPECT_EQ(save.defaultExtension, "tbx");
-        EXPECT_EQ(save.initialName, destination);
-        EXPECT_EQ(save.flags, 0x30806u);
-        EXPECT_EQ(save.filter, fileFilter);
-        EXPECT_EQ(save.owner, d.GetSafeHwnd());
+        EXPECT_EQ(services.fileDialogs[2],
+            (ScriptedServices::FileDialogCall { false, "tbx", destination, 0x30806, fileFilter, d.GetSafeHwnd() }));
     });
 }
 

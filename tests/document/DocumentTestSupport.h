@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 
 // A 1.2-like file with W4 = 6 and blocks filled with 0xB1..0xB4; NewLayout or OldLayout writes it.
 inline TabrixFields Sample()
@@ -90,6 +91,14 @@ public:
     bool failClose = false;
     FileErrorCause cause = FileErrorCause::None;
 };
+
+// What GetVersion gives: its result, then the numbers (77 and 88 when it leaves them alone).
+inline std::tuple<int, int, int> VersionOf(const TabrixDocument& document)
+{
+    std::uint8_t major = 77, minor = 88;
+    const int loaded = document.GetVersion(major, minor);
+    return { loaded, major, minor };
+}
 
 // A document loaded from bytes written to path; fails the test when the load does.
 inline void LoadFrom(TestDocument& document, const std::string& path, const Bytes& bytes)

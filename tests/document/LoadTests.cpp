@@ -61,17 +61,12 @@ TEST_F(Load, FileHeldOpenForWritingCannotBeOpened)
 TEST_F(Load, GetVersionReportsTheVersionThatWroteTheFile)
 {
     TestDocument document("");
-    std::uint8_t major = 0, minor = 0;
     LoadFrom(document, folder.File("old.tbx"), OldLayout(Sample()));
-    EXPECT_EQ(document.GetVersion(major, minor), 1);
-    EXPECT_EQ(major, 1);
-    EXPECT_EQ(minor, 0);
+    EXPECT_EQ(VersionOf(document), std::tuple(1, 1, 0));
     EXPECT_EQ(document.Record().tailWords, (std::array<std::uint32_t, 3> { 2, 1, 2 }));
 
     LoadFrom(document, folder.File("new.tbx"), sampleBytes);
-    EXPECT_EQ(document.GetVersion(major, minor), 1);
-    EXPECT_EQ(major, 1);
-    EXPECT_EQ(minor, 2);
+    EXPECT_EQ(VersionOf(document), std::tuple(1, 1, 2));
     EXPECT_EQ(document.Record().head, 0x1234u);
 }
 
@@ -83,10 +78,7 @@ TEST_F(Load, FailedParseIsBadFormatAndReportsNoVersion)
         WriteBytes(folder.File("bad.tbx"), file);
         TestDocument document(folder.File("bad.tbx").c_str());
         EXPECT_EQ(document.Load(), BadFormat) << file.size();
-        std::uint8_t major = 77, minor = 88;
-        EXPECT_EQ(document.GetVersion(major, minor), 0);
-        EXPECT_EQ(major, 77);
-        EXPECT_EQ(minor, 88);
+        EXPECT_EQ(VersionOf(document), std::tuple(0, 77, 88));
         EXPECT_FALSE(document.IsOpen());
     }
 }

@@ -114,10 +114,7 @@ TEST_F(Save, ConvertsAFileInPlace)
     EXPECT_EQ(folder.Names(), std::vector<std::string> { "s.tbx" });
     TestDocument again(folder.File("s.tbx").c_str());
     ASSERT_EQ(again.Load(), Success);
-    std::uint8_t major = 0, minor = 9;
-    again.GetVersion(major, minor);
-    EXPECT_EQ(major, 1);
-    EXPECT_EQ(minor, 0);
+    EXPECT_EQ(VersionOf(again), std::tuple(1, 1, 0));
 }
 
 TEST_F(Save, UnknownTargetIsBadFormatBeforeAnythingIsTouched)

@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <climits>
+#include <optional>
+#include <tuple>
 
 namespace {
 
@@ -190,41 +192,28 @@ TEST(ReadPString, EmbeddedNulEndsTheTextNotThePosition)
 {
     const Bytes bytes = { 0x09, 0x05, 0x41, 0x42, 0x00, 0x43, 0x44, 0x00, 0x02, 0x45, 0x46 };
     ExactImage image(bytes);
-    std::string text;
-    auto next = ReadPString(image.Image(), 1, text);
-    ASSERT_TRUE(next.has_value());
-    EXPECT_EQ(*next, 7u);
-    EXPECT_EQ(text, "AB");
-    next = ReadPString(image.Image(), 7, text);
-    ASSERT_TRUE(next.has_value());
-    EXPECT_EQ(*next, 8u);
-    EXPECT_EQ(text, "");
-    next = ReadPString(image.Image(), 8, text);
-    ASSERT_TRUE(next.has_value());
-    EXPECT_EQ(*next, 11u);
-    EXPECT_EQ(text, "EF");
+    const std::tuple<std::size_t, std::size_t, const char*> cases[] = { { 1, 7, "AB" }, { 7, 8, "" }, { 8, 11, "EF" } };
+    for (const auto& [at, next, expected] : cases) {
+        std::string text = "before";
+        EXPECT_EQ(ReadPString(image.Image(), at, text), std::optional<std::size_t>(next)) << at;
+        EXPECT_EQ(text, expected) << at;
+    }
 }
 
 TEST(ReadPString, AStringPastTheEndFailsAndLeavesTheText)
 {
     Bytes bytes(256, 'x');
     bytes[0] = 0xFF;
-    {
-        ExactImage image(bytes);
-        std::string text;
-        auto next = ReadPString(image.Image(), 0, text);
-        ASSERT_TRUE(next.has_value());
-        EXPECT_EQ(*next, 256u);
-        EXPECT_EQ(text, std::string(255, 'x'));
-    }
+    ExactImage image(bytes);
+    std::string text;
+    EXPECT_EQ(ReadPString(image.Image(), 0, text), std::optional<std::size_t>(256));
+    EXPECT_EQ(text, std::string(255, 'x'));
     for (std::size_t size : { 255u, 1u, 0u }) {
-        ExactImage image(bytes, size);
-        std::string text = "before";
-        EXPECT_FALSE(ReadPString(image.Image(), 0, text).has_value()) << size;
+        ExactImage cut(bytes, size);
+        text = "before";
+        EXPECT_FALSE(ReadPString(cut.Image(), 0, text).has_value()) << size;
         EXPECT_EQ(text, "before");
     }
-    ExactImage image(bytes);
-    std::string text = "before";
     EXPECT_FALSE(ReadPString(image.Image(), 256, text).has_value());
     EXPECT_FALSE(ReadPString(image.Image(), 1000, text).has_value());
     EXPECT_EQ(text, "before");

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <optional>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -61,6 +62,14 @@ OpenResult TryOpen(CFile& file, const std::string& path, unsigned flags)
     return result;
 }
 
+// The cause of an open refused as a value (not opened, nothing raised); none otherwise.
+std::optional<FileErrorCause> Refusal(const OpenResult& result)
+{
+    if (result.opened || result.raised)
+        return std::nullopt;
+    return result.failure.cause;
+}
+
 std::string ReadAll(CFile& file, std::size_t atMost)
 {
     std::string text(atMost, '\0');
@@ -110,31 +119,23 @@ TEST_F(CFileOpen, LoadFlagsOpenAnExistingFileOnly)
     const std::string missing = folder.File("missing.tbx");
     CFile other;
     OpenResult absent = TryOpen(other, missing, loadFlags);
-    EXPECT_FALSE(absent.raised);
-    EXPECT_FALSE(absent.opened);
+    EXPECT_EQ(Refusal(absent), FileErrorCause::FileNotFound);
     EXPECT_FALSE(other.IsOpen());
-    EXPECT_EQ(absent.failure.cause, FileErrorCause::FileNotFound);
     EXPECT_EQ(absent.failure.osError, fileNotFoundError);
     EXPECT_EQ(absent.failure.fileName, missing);
     EXPECT_FALSE(std::filesystem::exists(missing));
     EXPECT_NO_THROW(EXPECT_FALSE(other.Open(missing.c_str(), loadFlags, nullptr)));
 
     OpenResult inMissingFolder = TryOpen(other, folder.File("nowhere/missing.tbx"), loadFlags);
-    EXPECT_FALSE(inMissingFolder.raised);
-    EXPECT_FALSE(inMissingFolder.opened);
 #ifdef _WIN32
-    EXPECT_EQ(inMissingFolder.failure.cause, FileErrorCause::BadPath);
+    EXPECT_EQ(Refusal(inMissingFolder), FileErrorCause::BadPath);
 #else
-    EXPECT_EQ(inMissingFolder.failure.cause, FileErrorCause::FileNotFound);
+    EXPECT_EQ(Refusal(inMissingFolder), FileErrorCause::FileNotFound);
 #endif
 
     // A folder is no file, for reading or for writing.
-    for (unsigned flags : { loadFlags, saveFlags }) {
-        OpenResult ofFolder = TryOpen(other, folder.Path(), flags);
-        EXPECT_FALSE(ofFolder.raised);
-        EXPECT_FALSE(ofFolder.opened) << std::hex << flags;
-        EXPECT_EQ(ofFolder.failure.cause, FileErrorCause::AccessDenied) << std::hex << flags;
-    }
+    for (unsigned flags : { loadFlags, saveFlags })
+        EXPECT_EQ(Refusal(TryOpen(other, folder.Path(), flags)), FileErrorCause::AccessDenied) << std::hex << flags;
 }
 
 TEST_F(CFileOpen, SaveFlagsCreateOrCutToLengthZero)
@@ -168,16 +169,11 @@ TEST_F(CFileOpen, SaveFlagsCreateOrCutToLengthZero)
 
     // Without the create flag a missing file is not made.
     CFile file;
-    OpenResult absent = TryOpen(file, folder.File("absent.tbx"), writeExisting);
-    EXPECT_FALSE(absent.opened);
-    EXPECT_EQ(absent.failure.cause, FileErrorCause::FileNotFound);
+    EXPECT_EQ(Refusal(TryOpen(file, folder.File("absent.tbx"), writeExisting)), FileErrorCause::FileNotFound);
     EXPECT_FALSE(std::filesystem::exists(folder.File("absent.tbx")));
 
-    OpenResult inMissingFolder = TryOpen(file, folder.File("nowhere/new.tbx"), saveFlags);
-    EXPECT_FALSE(inMissingFolder.raised);
-    EXPECT_FALSE(inMissingFolder.opened);
-    EXPECT_TRUE(inMissingFolder.failure.cause == FileErrorCause::BadPath
-        || inMissingFolder.failure.cause == FileErrorCause::FileNotFound);
+    const auto inMissingFolder = Refusal(TryOpen(file, folder.File("nowhere/new.tbx"), saveFlags));
+    EXPECT_TRUE(inMissingFolder == FileErrorCause::BadPath || inMissingFolder == FileErrorCause::FileNotFound);
 }
 
 TEST_F(CFileLength, GivesTheSizeAndLeavesThePosition)
@@ -353,12 +349,9 @@ TEST_F(CFileFlush, AFullDeviceRaisesDiskFullAndCloseStillCloses)
 
 class CFileSharing : public CFileTest {
 protected:
-
     void ExpectRefused(const OpenResult& result)
     {
-        EXPECT_FALSE(result.raised);
-        EXPECT_FALSE(result.opened);
-        EXPECT_EQ(result.failure.cause, FileErrorCause::SharingViolation);
+        EXPECT_EQ(Refusal(result), FileErrorCause::SharingViolation);
 #ifdef _WIN32
         EXPECT_EQ(result.failure.osError, sharingError);
 #endif
