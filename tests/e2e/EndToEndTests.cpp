@@ -67,14 +67,12 @@ protected:
 
 TEST_F(EndToEnd, BrowseConvertReportAndClose)
 {
-    std::string source = folder + "\\source12.tbx";
-    std::string broken = folder + "\\broken.tbx";
-    std::string destination = folder + "\\converted11.tbx";
-    std::vector<std::uint8_t> file12 = NewLayoutFile(0x0102, 6);
-    WriteBytes(source, file12);
-    WriteBytes(broken, std::vector<std::uint8_t>(file12.begin(), file12.begin() + 200));
+    const Bytes file12 = NewLayoutFile(version12, 6);
+    const std::string source = scratch.Write("source12.tbx", file12);
+    const std::string broken = scratch.Write("broken.tbx", Bytes(file12.begin(), file12.begin() + 200));
+    const std::string destination = scratch.File("converted11.tbx");
     // The 1.1 layout writes the target version and maps a W4 of 6 to 3.
-    std::vector<std::uint8_t> expected11 = NewLayoutFile(0x0101, 3);
+    const Bytes expected11 = NewLayoutFile(version11, 3);
 
     // Browse for the source and see its version; OK waits for the rest of the request.
     BrowseSource(source);

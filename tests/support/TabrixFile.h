@@ -118,13 +118,14 @@ inline Bytes OldLayout(TabrixFields file)
 }
 
 // The fields in the new layout with this version field; the head word's lower half under the marker.
-inline Bytes NewLayout(TabrixFields file, FormatVersion version)
+inline TabrixFields AsNewLayout(TabrixFields file, FormatVersion version)
 {
     file.newLayout = true;
     file.headWord = newLayoutMarker | (file.headWord & 0xFFFF);
     file.version = version;
-    return Encode(file);
+    return file;
 }
+inline Bytes NewLayout(const TabrixFields& file, FormatVersion version) { return Encode(AsNewLayout(file, version)); }
 
 inline std::string CutAtNul(const std::string& text) { return text.substr(0, text.find('\0')); }
 
