@@ -100,11 +100,17 @@ inline std::tuple<int, int, int> VersionOf(const TabrixDocument& document)
     return { loaded, major, minor };
 }
 
+// The document emptied, given path as its source, and loaded: the load's status.
+inline ConvStatus Reload(TestDocument& document, const std::string& path)
+{
+    document.Reset();
+    EXPECT_EQ(document.SetSourcePath(path.c_str()), 1);
+    return document.Load();
+}
+
 // A document loaded from bytes written to path; fails the test when the load does.
 inline void LoadFrom(TestDocument& document, const std::string& path, const Bytes& bytes)
 {
     ASSERT_TRUE(WriteBytes(path, bytes)) << path;
-    document.Reset();
-    ASSERT_EQ(document.SetSourcePath(path.c_str()), 1);
-    ASSERT_EQ(document.Load(), Success) << path;
+    ASSERT_EQ(Reload(document, path), Success) << path;
 }

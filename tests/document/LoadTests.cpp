@@ -95,10 +95,8 @@ TEST_F(Load, ReloadAfterResetHoldsOnlyTheNewFile)
     TestDocument document("");
     LoadFrom(document, folder.File("first.tbx"), NewLayout(first, 0x0101));
 
-    WriteBytes(folder.File("second.tbx"), OldLayout(second));
-    document.Reset();
-    ASSERT_EQ(document.SetSourcePath(folder.File("second.tbx").c_str()), 1);
-    ASSERT_EQ(document.Load(), Success);
+    const std::string secondPath = folder.Write("second.tbx", OldLayout(second));
+    ASSERT_EQ(Reload(document, secondPath), Success);
     EXPECT_EQ(document.Record().listA, std::vector<std::string> { "x" });
     EXPECT_TRUE(document.Record().listB.empty());
     EXPECT_EQ(document.Record().leadString, "");
@@ -107,13 +105,8 @@ TEST_F(Load, ReloadAfterResetHoldsOnlyTheNewFile)
     // After a parse that failed half way, Reset is what empties the lists it filled.
     Bytes broken = NewLayout(first, 0x0102);
     broken.resize(broken.size() - 5);
-    WriteBytes(folder.File("broken.tbx"), broken);
-    document.Reset();
-    document.SetSourcePath(folder.File("broken.tbx").c_str());
-    ASSERT_EQ(document.Load(), BadFormat);
-    document.Reset();
-    document.SetSourcePath(folder.File("second.tbx").c_str());
-    ASSERT_EQ(document.Load(), Success);
+    ASSERT_EQ(Reload(document, folder.Write("broken.tbx", broken)), BadFormat);
+    ASSERT_EQ(Reload(document, secondPath), Success);
     EXPECT_EQ(document.Record().listA, std::vector<std::string> { "x" });
 }
 
