@@ -39,6 +39,7 @@ public:
     bool DispatchMessageEntry(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 };
 
+// clang-format off
 #define DECLARE_MESSAGE_MAP()                                  \
 public:                                                        \
     const MessageMap* GetMessageMap() const override;          \
@@ -73,3 +74,4 @@ public:                                                        \
     { WM_QUERYDRAGICON, 0, 0, HandlerSignature::QueryDragIcon, \
         reinterpret_cast<MessageHandler>(static_cast<HCURSOR (CCmdTarget::*)()>( \
             static_cast<HCURSOR (ThisClass::*)()>(&ThisClass::OnQueryDragIcon))) },
+// clang-format on

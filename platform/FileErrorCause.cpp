@@ -5,6 +5,7 @@
 FileErrorCause CauseFromWin32Error(long osError)
 {
     using C = FileErrorCause;
+    // clang-format off
     switch (osError) {
     case 0:
         return C::None;
@@ -41,11 +42,13 @@ FileErrorCause CauseFromWin32Error(long osError)
     default:
         return C::Generic;
     }
+    // clang-format on
 }
 
 FileErrorCause CauseFromErrno(int error)
 {
     using C = FileErrorCause;
+    // clang-format off
     switch (error) {
     case 0:
         return C::None;
@@ -79,4 +82,5 @@ FileErrorCause CauseFromErrno(int error)
     default:
         return C::Generic;
     }
+    // clang-format on
 }

@@ -89,39 +89,15 @@ long Length(Handle handle, std::uint64_t& length)
     return 0;
 }
 
-long Read(Handle handle, void* buffer, std::size_t count, std::size_t& done)
+long TransferOnce(Handle handle, unsigned char* bytes, std::size_t count, bool write, std::size_t& moved)
 {
-    done = 0;
-    auto* bytes = static_cast<unsigned char*>(buffer);
-    while (done < count) {
-        ssize_t got = ::read(ToFd(handle), bytes + done, count - done);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (got == 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    return 0;
-}
-
-long Write(Handle handle, const void* buffer, std::size_t count, std::size_t& done)
-{
-    done = 0;
-    auto* bytes = static_cast<const unsigned char*>(buffer);
-    while (done < count) {
-        ssize_t put = ::write(ToFd(handle), bytes + done, count - done);
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (put == 0)
-            break;
-        done += static_cast<std::size_t>(put);
-    }
+    ssize_t result;
+    do
+        result = write ? ::write(ToFd(handle), bytes, count) : ::read(ToFd(handle), bytes, count);
+    while (result < 0 && errno == EINTR);
+    if (result < 0)
+        return errno;
+    moved = static_cast<std::size_t>(result);
     return 0;
 }
 

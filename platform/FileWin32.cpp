@@ -70,35 +70,15 @@ long Length(Handle handle, std::uint64_t& length)
     return 0;
 }
 
-long Read(Handle handle, void* buffer, std::size_t count, std::size_t& done)
+long TransferOnce(Handle handle, unsigned char* bytes, std::size_t count, bool write, std::size_t& moved)
 {
-    done = 0;
-    auto* bytes = static_cast<unsigned char*>(buffer);
-    while (done < count) {
-        DWORD request = static_cast<DWORD>(count - done < largestRequest ? count - done : largestRequest);
-        DWORD got = 0;
-        if (!::ReadFile(ToHandle(handle), bytes + done, request, &got, nullptr))
-            return static_cast<long>(::GetLastError());
-        if (got == 0)
-            break;
-        done += got;
-    }
-    return 0;
-}
-
-long Write(Handle handle, const void* buffer, std::size_t count, std::size_t& done)
-{
-    done = 0;
-    auto* bytes = static_cast<const unsigned char*>(buffer);
-    while (done < count) {
-        DWORD request = static_cast<DWORD>(count - done < largestRequest ? count - done : largestRequest);
-        DWORD put = 0;
-        if (!::WriteFile(ToHandle(handle), bytes + done, request, &put, nullptr))
-            return static_cast<long>(::GetLastError());
-        if (put == 0)
-            break;
-        done += put;
-    }
+    const DWORD request = static_cast<DWORD>(count < largestRequest ? count : largestRequest);
+    DWORD result = 0;
+    const BOOL done = write ? ::WriteFile(ToHandle(handle), bytes, request, &result, nullptr)
+                            : ::ReadFile(ToHandle(handle), bytes, request, &result, nullptr);
+    if (!done)
+        return static_cast<long>(::GetLastError());
+    moved = result;
     return 0;
 }
 

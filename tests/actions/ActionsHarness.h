@@ -2,31 +2,12 @@
 
 #include "app/ConverterDialog.h"
 #include "engine/TabrixDocument.h"
-#include "platform/CWinApp.h"
+#include "support/ScratchFolder.h"
+#include "support/TestApp.h"
 
-#include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
-
-// The application object of the test program: the framework's message boxes are recorded and,
-// unless a test lets them through, not shown.
-class TestApp : public CWinApp {
-public:
-    struct Shown {
-        HWND owner;
-        std::string text;
-        std::string caption;
-        UINT type;
-    };
-    std::vector<Shown> shown;
-    bool showReal = false;
-
-protected:
-    int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
-};
-TestApp& TheTestApp();
 
 // The converter dialog, run modally; the test body runs inside it once its controls exist and
 // acts on it as the user would, through the controls and the messages they send.
@@ -56,23 +37,3 @@ protected:
 private:
     std::function<void(ActionsDialog&)> body;
 };
-
-// A fresh folder of its own for each test, with the files a test names.
-class TestFolder {
-public:
-    TestFolder();
-    ~TestFolder();
-    TestFolder(const TestFolder&) = delete;
-    TestFolder& operator=(const TestFolder&) = delete;
-    const std::string& Path() const { return path; }
-    std::string File(const std::string& name) const { return path + "\\" + name; }
-    std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const;
-    std::string MakeFolder(const std::string& name) const;
-
-private:
-    std::string path;
-};
-
-// The file's bytes, or nothing when it does not exist.
-std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path);
-bool FileExists(const std::string& path);

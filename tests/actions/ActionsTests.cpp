@@ -37,7 +37,7 @@ protected:
         ASSERT_TRUE(dialog.OkEnabled());
     }
 
-    TestFolder folder;
+    ScratchFolder folder;
     ScriptedServices services;
     std::vector<std::uint8_t> file12 = NewLayoutFile(0x0102, 6);
     std::string v12 = folder.Write("v12.tbx", file12);
@@ -60,7 +60,7 @@ TEST_F(Actions, StartsWithNothingLoaded)
         EXPECT_FALSE(d.OkEnabled());
         EXPECT_FALSE(d.CanConvert());
         d.SendOk();
-        EXPECT_FALSE(FileExists(destination));
+        EXPECT_FALSE(Exists(destination));
     });
 }
 
@@ -73,13 +73,8 @@ TEST_F(Actions, SuccessfulBrowseShowsTheVersionWithOkDisabledUntilTheNextChange)
         Browse(d, v12);
 
         ASSERT_EQ(services.fileDialogs.size(), 1u);
-        const ScriptedServices::FileDialogCall& call = services.fileDialogs[0];
-        EXPECT_TRUE(call.open);
-        EXPECT_EQ(call.defaultExtension, "tbx");
-        EXPECT_EQ(call.initialName, "typed.tbx");
-        EXPECT_EQ(call.flags, 0x31004u);
-        EXPECT_EQ(call.filter, fileFilter);
-        EXPECT_EQ(call.owner, d.GetSafeHwnd());
+        EXPECT_EQ(services.fileDialogs[0],
+            (ScriptedServices::FileDialogCall { true, "tbx", "typed.tbx", 0x31004, fileFilter, d.GetSafeHwnd() }));
 
         EXPECT_EQ(d.Text(IDC_SOURCE_PATH), v12);
         EXPECT_EQ(d.Text(IDC_SOURCE_VERSION), "1.2");
@@ -120,9 +115,9 @@ TEST_F(Actions, ConvertWritesTheTargetLayoutSilentlyAndWaitsForAChange)
     dialog.Run([&](ActionsDialog& d) {
         MakeValid(d);
         ASSERT_TRUE(d.Click(IDOK));
-        EXPECT_EQ(ReadFileBytes(destination), NewLayoutFile(0x0101, 3));
+        EXPECT_EQ(ReadBytes(destination), NewLayoutFile(0x0101, 3));
         EXPECT_TRUE(services.messageBoxes.empty());
-        EXPECT_TRUE(TheTestApp().shown.empty());
+        EXPECT_TRUE(GetTestApp().messageBoxes.empty());
         EXPECT_EQ(services.waitCursorChanges, (std::vector<int> { 1, -1 }));
         EXPECT_FALSE(d.OkEnabled());
         EXPECT_EQ(d.Text(IDC_SOURCE_PATH), v12);
@@ -133,7 +128,7 @@ TEST_F(Actions, ConvertWritesTheTargetLayoutSilentlyAndWaitsForAChange)
         EXPECT_FALSE(d.Click(IDOK));
         d.Choose("1.0");
         ASSERT_TRUE(d.Click(IDOK));
-        EXPECT_EQ(ReadFileBytes(destination), OldLayoutFile(0x1234, 3));
+        EXPECT_EQ(ReadBytes(destination), OldLayoutFile(0x1234, 3));
         EXPECT_EQ(services.fileDialogs.size(), 1u);
         EXPECT_FALSE(d.OkEnabled());
     });
@@ -158,7 +153,7 @@ TEST_F(Actions, LoadFailureShowsTheMessageAndLeavesNothingLoaded)
 
         // Enter now must not convert what the failed load left of the record.
         d.SendOk();
-        EXPECT_FALSE(FileExists(destination));
+        EXPECT_FALSE(Exists(destination));
         d.Choose("1.0");
         EXPECT_FALSE(d.OkEnabled());
     });
@@ -178,7 +173,7 @@ TEST_F(Actions, FirstBrowseThatFailsStillMakesTheDocument)
         d.Choose("1.2");
         d.Choose("1.1");
         ASSERT_TRUE(d.Click(IDOK));
-        EXPECT_EQ(ReadFileBytes(destination), NewLayoutFile(0x0101, 3));
+        EXPECT_EQ(ReadBytes(destination), NewLayoutFile(0x0101, 3));
     });
 }
 
@@ -201,13 +196,8 @@ TEST_F(Actions, CancelledFileDialogsChangeNothing)
         EXPECT_TRUE(services.messageBoxes.empty());
 
         ASSERT_EQ(services.fileDialogs.size(), 3u);
-        const ScriptedServices::FileDialogCall& save = services.fileDialogs[2];
-        EXPECT_FALSE(save.open);
-        EXPECT_EQ(save.defaultExtension, "tbx");
-        EXPECT_EQ(save.initialName, destination);
-        EXPECT_EQ(save.flags, 0x30806u);
-        EXPECT_EQ(save.filter, fileFilter);
-        EXPECT_EQ(save.owner, d.GetSafeHwnd());
+        EXPECT_EQ(services.fileDialogs[2],
+            (ScriptedServices::FileDialogCall { false, "tbx", destination, 0x30806, fileFilter, d.GetSafeHwnd() }));
     });
 }
 
@@ -249,7 +239,7 @@ TEST_F(Actions, SaveFailureKeepsTheFieldsAndTheDocument)
         // Another destination converts the same document, with no new load.
         d.Type(IDC_DEST_PATH, destination);
         ASSERT_TRUE(d.Click(IDOK));
-        EXPECT_EQ(ReadFileBytes(destination), NewLayoutFile(0x0101, 3));
+        EXPECT_EQ(ReadBytes(destination), NewLayoutFile(0x0101, 3));
         EXPECT_EQ(services.messageBoxes.size(), 1u);
     });
 }
@@ -261,7 +251,7 @@ TEST_F(Actions, CloseEndsTheDialogWith1006)
         ASSERT_TRUE(d.Click(IDC_CLOSE));
     });
     EXPECT_EQ(result, IDC_CLOSE);
-    EXPECT_FALSE(FileExists(destination)) << "closing must not convert";
+    EXPECT_FALSE(Exists(destination)) << "closing must not convert";
 }
 
 // Each test of the OK rule fails the request on its own, and undoing it makes it valid again.
@@ -350,7 +340,7 @@ TEST_F(Actions, RelativeAndAbsoluteFormsNameTheSameFile)
         d.Type(IDC_SOURCE_PATH, "v12.tbx");
         EXPECT_TRUE(d.OkEnabled());
         ASSERT_TRUE(d.Click(IDOK));
-        EXPECT_EQ(ReadFileBytes(destination), NewLayoutFile(0x0101, 3));
+        EXPECT_EQ(ReadBytes(destination), NewLayoutFile(0x0101, 3));
     });
     SetCurrentDirectoryA(previous);
 }
@@ -364,14 +354,14 @@ TEST_F(Actions, OkNeverConvertsAFileOtherThanTheOneInTheSourceField)
         EXPECT_FALSE(d.OkEnabled());
         EXPECT_FALSE(d.CanConvert());
         d.SendOk();
-        EXPECT_FALSE(FileExists(destination)) << "converted the earlier document";
+        EXPECT_FALSE(Exists(destination)) << "converted the earlier document";
         EXPECT_TRUE(services.messageBoxes.empty());
         EXPECT_FALSE(d.OkEnabled());
 
         d.Type(IDC_SOURCE_PATH, Upper(v12));
         EXPECT_TRUE(d.OkEnabled());
         ASSERT_TRUE(d.Click(IDOK));
-        EXPECT_EQ(ReadFileBytes(destination), NewLayoutFile(0x0101, 3));
+        EXPECT_EQ(ReadBytes(destination), NewLayoutFile(0x0101, 3));
     });
 }
 

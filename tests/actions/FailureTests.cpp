@@ -15,10 +15,10 @@ constexpr char diskFullMessage[] = "\x83\x66\x83\x42\x83\x58\x83\x4E\x82\xAA\x88
 TEST(FullDisk, SaveFailureLeavesTheWaitCursorOffAndTheDialogUsable)
 {
     const char* volume = std::getenv("KOVREL_FULL_VOLUME");
-    if (!volume || !FileExists(std::string(volume) + "\\.mounted"))
+    if (!volume || !Exists(std::string(volume) + "\\.mounted"))
         GTEST_SKIP() << "no full volume was mounted for this run";
 
-    TestFolder folder;
+    ScratchFolder folder;
     std::string source = folder.Write("v12.tbx", NewLayoutFile(0x0102, 6));
     std::string full = std::string(volume) + "\\out.tbx";
     std::string destination = folder.File("out.tbx");
@@ -36,18 +36,18 @@ TEST(FullDisk, SaveFailureLeavesTheWaitCursorOffAndTheDialogUsable)
         ASSERT_EQ(services.messageBoxes.size(), 1u);
         EXPECT_EQ(services.messageBoxes[0].text, diskFullMessage);
         EXPECT_EQ(services.messageBoxes[0].waitCursorLevel, 0);
-        EXPECT_TRUE(TheTestApp().shown.empty());
+        EXPECT_TRUE(GetTestApp().messageBoxes.empty());
         EXPECT_EQ(services.waitCursorChanges, (std::vector<int> { 1, -1 }));
 
         EXPECT_TRUE(IsWindow(d.GetSafeHwnd()));
         EXPECT_FALSE(d.OkEnabled());
         EXPECT_EQ(d.Text(IDC_SOURCE_VERSION), "1.2");
-        EXPECT_FALSE(FileExists(full));
+        EXPECT_FALSE(Exists(full));
 
         // Still the same dialog and document: another destination converts.
         d.Type(IDC_DEST_PATH, destination);
         ASSERT_TRUE(d.Click(IDOK));
-        EXPECT_EQ(ReadFileBytes(destination), NewLayoutFile(0x0101, 3));
+        EXPECT_EQ(ReadBytes(destination), NewLayoutFile(0x0101, 3));
     });
 }
 

@@ -123,7 +123,7 @@ INT_PTR RunAnswered(CFileDialog& dialog, bool confirmIt, const std::string& name
 
 TEST(CFileDialog, RealOpenDialogGivesTheFullPathOrCancel)
 {
-    TestFolder folder;
+    ScratchFolder folder;
     std::string file = folder.Write("chosen.tbx", { 1, 2, 3 });
 
     CFileDialog cancelled(TRUE, "tbx", file.c_str(), 0x31004, fileFilter, nullptr);

@@ -53,11 +53,11 @@ void CALLBACK InspectTimer(HWND, UINT, UINT_PTR, DWORD)
 
 TEST(RealMessageBox, LoadFailureShowsTheRealBoxWithTheAppNameOverTheDialog)
 {
-    TestFolder folder;
+    ScratchFolder folder;
     std::string broken = folder.Write("broken.tbx", std::vector<std::uint8_t>(20, 0));
     ScriptedServices services;
     services.realMessageBoxes = true;
-    TheTestApp().showReal = true;
+    GetTestApp().showRealMessageBoxes = true;
     ActionsDialog dialog;
     dialog.Run([&](ActionsDialog& d) {
         boxOwner = d.GetSafeHwnd();
@@ -68,7 +68,7 @@ TEST(RealMessageBox, LoadFailureShowsTheRealBoxWithTheAppNameOverTheDialog)
         KillTimer(nullptr, timer);
         EXPECT_TRUE(IsWindowEnabled(d.GetSafeHwnd())) << "the dialog stays disabled after the box";
     });
-    TheTestApp().showReal = false;
+    GetTestApp().showRealMessageBoxes = false;
 
     ASSERT_NE(seen.window, nullptr) << "no message box showed";
     EXPECT_EQ(seen.caption, "actions_tests") << "the caption is the program file's name";
@@ -77,7 +77,7 @@ TEST(RealMessageBox, LoadFailureShowsTheRealBoxWithTheAppNameOverTheDialog)
     EXPECT_FALSE(seen.cancelButton);
     EXPECT_TRUE(seen.iconShown) << "not the exclamation icon";
     // What went to the system: type 0 became MB_OK | MB_ICONEXCLAMATION, owned by the dialog.
-    const std::vector<TestApp::Shown>& shown = TheTestApp().shown;
+    const std::vector<TestApp::MessageBoxCall>& shown = GetTestApp().messageBoxes;
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].type, UINT(MB_OK | MB_ICONEXCLAMATION));
     EXPECT_EQ(shown[0].owner, boxOwner);

@@ -3,6 +3,7 @@
 #include "platform/DialogServices.h"
 
 #include <deque>
+#include <ostream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,12 @@ public:
         DWORD flags;
         std::string filter;
         HWND owner;
+        bool operator==(const FileDialogCall&) const = default;
+        friend std::ostream& operator<<(std::ostream& out, const FileDialogCall& call)
+        {
+            return out << (call.open ? "open" : "save") << " " << call.defaultExtension << " \"" << call.initialName
+                       << "\" flags " << std::hex << call.flags << " filter " << call.filter << " owner " << call.owner;
+        }
     };
     struct MessageBoxCall {
         std::string text;

@@ -29,11 +29,12 @@ TEST_F(CliTest, UsageErrorsWriteNothing)
         { "dump", source, source },
     };
     for (const auto& line : lines) {
+        SCOPED_TRACE(::testing::PrintToString(line));
         CapturingConsole run;
-        EXPECT_EQ(RunTbxconv(line, run), 1) << ::testing::PrintToString(line);
-        EXPECT_EQ(run.out, "") << ::testing::PrintToString(line);
-        EXPECT_NE(run.err.find("Usage:"), std::string::npos) << ::testing::PrintToString(line);
-        EXPECT_FALSE(std::filesystem::exists(dest)) << ::testing::PrintToString(line);
+        EXPECT_EQ(RunTbxconv(line, run), 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("Usage:"), std::string::npos);
+        EXPECT_FALSE(std::filesystem::exists(dest));
     }
 }
 

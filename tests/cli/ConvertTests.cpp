@@ -5,18 +5,8 @@ namespace {
 const std::vector<std::string> listA = { "alpha", "\x95\x5C\x8E\xA6" };
 const std::vector<std::string> listB = { "" };
 
-// What the 1.0 writer makes of NewLayout(..., w4, "lead", listA, listB).
-TabrixBytes ExpectedVersion10(std::uint32_t w4)
-{
-    TabrixBytes file;
-    file.Word(0x1234);
-    for (std::uint32_t i = 1; i <= 9; ++i)
-        file.Word(i == 4 ? w4 : i);
-    for (std::uint8_t i = 0; i < 4; ++i)
-        file.Fill(60, static_cast<std::uint8_t>(0xB0 + i));
-    file.PString("lead").List(listA).List(listB);
-    return file;
-}
+// What the 1.0 writer makes of NewLayoutSample(..., w4, "lead", listA, listB).
+Bytes ExpectedVersion10(std::uint32_t w4) { return OldLayout(CliSample(w4, "lead", listA, listB)); }
 
 }
 
@@ -28,8 +18,8 @@ TEST_F(CliTest, ConvertWritesEachVersion)
     EXPECT_EQ(Run({ "convert", "--to", "1.2", source, PathOf("v12.tbx") }), 0);
     EXPECT_EQ(console.out, "");
     EXPECT_EQ(console.err, "");
-    EXPECT_EQ(Read(PathOf("v11.tbx")), NewLayoutSample(0x0101, 3, "lead", listA, listB).bytes);
-    EXPECT_EQ(Read(PathOf("v10.tbx")), ExpectedVersion10(3).bytes);
+    EXPECT_EQ(Read(PathOf("v11.tbx")), NewLayoutSample(0x0101, 3, "lead", listA, listB));
+    EXPECT_EQ(Read(PathOf("v10.tbx")), ExpectedVersion10(3));
     EXPECT_EQ(Read(PathOf("v12.tbx")), Read(source));
 }
 
@@ -37,10 +27,10 @@ TEST_F(CliTest, ConvertInPlace)
 {
     const std::string path = Write("doc.tbx", NewLayoutSample(0x0102, 5, "lead", listA, listB));
     EXPECT_EQ(Run({ "convert", "--to", "1.0", path, path }), 0) << console.err;
-    EXPECT_EQ(Read(path), ExpectedVersion10(4).bytes);
+    EXPECT_EQ(Read(path), ExpectedVersion10(4));
     // Into the folder the file is in: the same file again.
     EXPECT_EQ(Run({ "convert", "--to", "1.0", "--out-dir", folder.string(), path }), 0) << console.err;
-    EXPECT_EQ(Read(path), ExpectedVersion10(4).bytes);
+    EXPECT_EQ(Read(path), ExpectedVersion10(4));
 }
 
 // A failed save names the destination; a failed load writes nothing at all.
@@ -65,7 +55,7 @@ TEST_F(CliTest, ConvertFailuresKeepEverything)
     // The destination of a failed conversion keeps what it held.
     const std::string kept = Write("kept.tbx", Version10Sample(7));
     EXPECT_EQ(RunTbxconv({ "convert", "--to", "1.1", bad, kept }, run), 11);
-    EXPECT_EQ(Read(kept), Version10Sample(7).bytes);
+    EXPECT_EQ(Read(kept), Version10Sample(7));
 }
 
 // One bad file among good ones: the good ones are all converted, the bad one is reported,
@@ -82,7 +72,7 @@ TEST_F(CliTest, BatchGoesOnAfterAFailure)
     EXPECT_EQ(Run({ "convert", "--to", "1.2", "--out-dir", out, first, bad, missing, last }), 11);
     EXPECT_EQ(console.err, bad + ": " + badFormatText + "\n" + missing + ": " + notFoundText + "\n");
     EXPECT_EQ(Read(PathOf("out/first.tbx")).size(), 319u);
-    EXPECT_EQ(Read(PathOf("out/last.tbx")), NewLayoutSample(0x0102, 4, "", {}, {}).bytes);
+    EXPECT_EQ(Read(PathOf("out/last.tbx")), NewLayoutSample(0x0102, 4, "", {}, {}));
     EXPECT_FALSE(std::filesystem::exists(folder / "out" / "bad.tbx"));
     EXPECT_FALSE(std::filesystem::exists(folder / "out" / "missing.tbx"));
 }

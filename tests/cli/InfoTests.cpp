@@ -18,7 +18,7 @@ TEST_F(CliTest, InfoFailuresByStatus)
 {
     const std::string good = Write("good.tbx", Version10Sample(3));
     auto truncated = NewLayoutSample(0x0102, 4, "x", { "a", "b" }, {});
-    truncated.bytes.resize(truncated.bytes.size() - 13);
+    truncated.resize(truncated.size() - 13);
     const std::string cut = Write("cut.tbx", truncated);
     const std::string missing = PathOf("missing.tbx");
     const std::string missingFolder = PathOf("nowhere/x.tbx");

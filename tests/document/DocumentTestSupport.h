@@ -1,57 +1,23 @@
 #pragma once
 
-// Scratch folders, raw file bytes and hand-built Tabrix files for the document tests.
+// The document suite's sample file and the document's fields that the tests compare.
 
 #include "engine/TabrixDocument.h"
+#include "support/ScratchFolder.h"
+#include "support/TabrixFile.h"
 
-#include <cstdint>
-#include <string>
-#include <vector>
+#include <gtest/gtest.h>
 
-namespace doctest_support {
+#include <optional>
+#include <tuple>
 
-using Bytes = std::vector<std::uint8_t>;
-
-// A fresh folder for one test, removed with everything in it at the end.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::string& Path() const { return path; }
-    std::string File(const std::string& name) const;
-    // The names in the folder, sorted.
-    std::vector<std::string> Names() const;
-
-private:
-    std::string path;
-};
-
-// The names in a folder, sorted.
-std::vector<std::string> NamesIn(const std::string& folder);
-
-Bytes ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const Bytes& bytes);
-bool Exists(const std::string& path);
-
-// The fields of a Tabrix file, written out by hand in either layout.
-struct Sample {
-    std::uint32_t head = 0x1234;
-    std::uint32_t words[9] = { 11, 12, 13, 6, 15, 16, 17, 18, 19 };
-    std::uint8_t blockFill[4] = { 0xB1, 0xB2, 0xB3, 0xB4 };
-    std::uint32_t extWords[4] = { 0x71, 0x72, 0x73, 0x74 };
-    std::uint32_t tailWords[3] = { 7, 8, 9 };
-    std::string lead = "lead";
-    std::vector<std::string> listA = { "a1", "a2" };
-    std::vector<std::string> listB = { "b1" };
-};
-
-// The old layout: head word as given, W4 as given (the caller maps it).
-Bytes OldLayout(const Sample& sample);
-// The new layout with this version field.
-Bytes NewLayout(const Sample& sample, std::uint16_t version);
+// A 1.2-like file with W4 = 6 and blocks filled with 0xB1..0xB4; NewLayout or OldLayout writes it.
+inline TabrixFields Sample()
+{
+    return { .headWord = 0x1234, .words = { 11, 12, 13, 6, 15, 16, 17, 18, 19 }, .blockSeeds = { 0xB1, 0xB2, 0xB3, 0xB4 },
+        .blockStep = 0, .extWords = { 0x71, 0x72, 0x73, 0x74 }, .tailWords = { 7, 8, 9 }, .lead = "lead",
+        .listA = { "a1", "a2" }, .listB = { "b1" } };
+}
 
 // Reaches the document's fields that the tests compare.
 class TestDocument : public TabrixDocument {
@@ -64,7 +30,87 @@ public:
     FormatVersion Target() const { return targetVersion; }
 };
 
-// A document loaded from bytes written to path; fails the test when the load does.
-void LoadFrom(TestDocument& document, const std::string& path, const Bytes& bytes);
+// The document with its file calls counted, and failed on request.
+class ProbedDocument : public TestDocument {
+public:
+    using TestDocument::TestDocument;
 
+    bool Open(const char* path, unsigned flags, CFileException* failure) override
+    {
+        ++opens;
+        lastFlags = flags;
+        if (flags & CFile::modeCreateNew)
+            created.push_back(path);
+        return TestDocument::Open(path, flags, failure);
+    }
+    std::uint64_t GetLength() override
+    {
+        if (lengthFailure)
+            throw CFileException(FileErrorCause::HardIO, 23, GetFilePath());
+        return fakeLength ? *fakeLength : TestDocument::GetLength();
+    }
+    std::size_t Read(void* buffer, std::size_t count) override
+    {
+        readCount = count;
+        if (readFailure != FileErrorCause::None)
+            throw CFileException(readFailure, -1, GetFilePath());
+        return TestDocument::Read(buffer, count);
+    }
+    // Fails the failAt-th write (counting from 1), the flush, or the close after writing.
+    void Write(const void* buffer, std::size_t count) override
+    {
+        if (++writes == failAt)
+            throw CFileException(cause, -1, GetFilePath());
+        TestDocument::Write(buffer, count);
+    }
+    void Flush() override
+    {
+        if (failFlush)
+            throw CFileException(cause, -1, GetFilePath());
+        TestDocument::Flush();
+    }
+    void Close() override
+    {
+        // Only the close after writing: the check of the destination closes without writes.
+        const bool fail = failClose && writes > 0;
+        TestDocument::Close();
+        if (fail)
+            throw CFileException(FileErrorCause::HardIO, -1, GetFilePath());
+    }
+
+    int opens = 0;
+    unsigned lastFlags = 0;
+    std::vector<std::string> created;
+    bool lengthFailure = false;
+    std::optional<std::uint64_t> fakeLength;
+    FileErrorCause readFailure = FileErrorCause::None;
+    std::size_t readCount = 0;
+    int writes = 0;
+    int failAt = 0;
+    bool failFlush = false;
+    bool failClose = false;
+    FileErrorCause cause = FileErrorCause::None;
+};
+
+// What GetVersion gives: its result, then the numbers (77 and 88 when it leaves them alone).
+inline std::tuple<int, int, int> VersionOf(const TabrixDocument& document)
+{
+    std::uint8_t major = 77, minor = 88;
+    const int loaded = document.GetVersion(major, minor);
+    return { loaded, major, minor };
+}
+
+// The document emptied, given path as its source, and loaded: the load's status.
+inline ConvStatus Reload(TestDocument& document, const std::string& path)
+{
+    document.Reset();
+    EXPECT_EQ(document.SetSourcePath(path.c_str()), 1);
+    return document.Load();
+}
+
+// A document loaded from bytes written to path; fails the test when the load does.
+inline void LoadFrom(TestDocument& document, const std::string& path, const Bytes& bytes)
+{
+    ASSERT_TRUE(WriteBytes(path, bytes)) << path;
+    ASSERT_EQ(Reload(document, path), Success) << path;
 }

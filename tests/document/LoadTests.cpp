@@ -2,64 +2,28 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <iterator>
 #include <limits>
-#include <optional>
-
-using namespace doctest_support;
 
 namespace {
 
-// Counts opens and can stand in for the length and the read of the real file.
-class ProbedDocument : public TestDocument {
-public:
-    using TestDocument::TestDocument;
-
-    bool Open(const char* path, unsigned flags, CFileException* failure) override
-    {
-        ++opens;
-        lastFlags = flags;
-        return TestDocument::Open(path, flags, failure);
-    }
-    std::uint64_t GetLength() override
-    {
-        if (lengthFailure)
-            throw CFileException(FileErrorCause::HardIO, 23, GetFilePath());
-        return fakeLength ? *fakeLength : TestDocument::GetLength();
-    }
-    std::size_t Read(void* buffer, std::size_t count) override
-    {
-        readCount = count;
-        if (readFailure != FileErrorCause::None)
-            throw CFileException(readFailure, -1, GetFilePath());
-        return TestDocument::Read(buffer, count);
-    }
-
-    int opens = 0;
-    unsigned lastFlags = 0;
-    bool lengthFailure = false;
-    std::optional<std::uint64_t> fakeLength;
-    FileErrorCause readFailure = FileErrorCause::None;
-    std::size_t readCount = 0;
-};
-
+// Each case's folder holds s.tbx, the sample file as 1.2 wrote it.
 class Load : public ::testing::Test {
 protected:
     ScratchFolder folder;
+    const Bytes sampleBytes = NewLayout(Sample(), version12);
+    const std::string sample = folder.Write("s.tbx", sampleBytes);
 };
 
 }
 
 TEST_F(Load, OpensForSharedReadingAndReadsTheWholeFileInOneRequest)
 {
-    Bytes file = NewLayout(Sample {}, 0x0102);
-    WriteBytes(folder.File("s.tbx"), file);
-    ProbedDocument document(folder.File("s.tbx").c_str());
+    ProbedDocument document(sample.c_str());
     EXPECT_EQ(document.Load(), Success);
     EXPECT_EQ(document.opens, 1);
     EXPECT_EQ(document.lastFlags, 0x8020u);
-    EXPECT_EQ(document.readCount, file.size());
+    EXPECT_EQ(document.readCount, sampleBytes.size());
     EXPECT_FALSE(document.IsOpen());
 }
 
@@ -83,7 +47,7 @@ TEST_F(Load, FailuresBeforeTheFileIsReadGiveTheirStatus)
 
 TEST_F(Load, FileHeldOpenForWritingCannotBeOpened)
 {
-    WriteBytes(folder.File("held.tbx"), NewLayout(Sample {}, 0x0102));
+    WriteBytes(folder.File("held.tbx"), sampleBytes);
     CFile writer;
     CFileException failure;
     ASSERT_TRUE(writer.Open(folder.File("held.tbx").c_str(), 0x9031 & ~0x1000u, &failure));
@@ -97,52 +61,42 @@ TEST_F(Load, FileHeldOpenForWritingCannotBeOpened)
 TEST_F(Load, GetVersionReportsTheVersionThatWroteTheFile)
 {
     TestDocument document("");
-    std::uint8_t major = 0, minor = 0;
-    LoadFrom(document, folder.File("old.tbx"), OldLayout(Sample {}));
-    EXPECT_EQ(document.GetVersion(major, minor), 1);
-    EXPECT_EQ(major, 1);
-    EXPECT_EQ(minor, 0);
+    LoadFrom(document, folder.File("old.tbx"), OldLayout(Sample()));
+    EXPECT_EQ(VersionOf(document), std::tuple(1, 1, 0));
     EXPECT_EQ(document.Record().tailWords, (std::array<std::uint32_t, 3> { 2, 1, 2 }));
 
-    LoadFrom(document, folder.File("new.tbx"), NewLayout(Sample {}, 0x0102));
-    EXPECT_EQ(document.GetVersion(major, minor), 1);
-    EXPECT_EQ(major, 1);
-    EXPECT_EQ(minor, 2);
+    LoadFrom(document, folder.File("new.tbx"), sampleBytes);
+    EXPECT_EQ(VersionOf(document), std::tuple(1, 1, 2));
     EXPECT_EQ(document.Record().head, 0x1234u);
 }
 
 TEST_F(Load, FailedParseIsBadFormatAndReportsNoVersion)
 {
-    Bytes truncated = NewLayout(Sample {}, 0x0102);
+    Bytes truncated = sampleBytes;
     truncated.resize(truncated.size() - 1);
     for (const Bytes& file : { truncated, Bytes {}, Bytes { 0x01, 0x00, 0x00 } }) {
         WriteBytes(folder.File("bad.tbx"), file);
         TestDocument document(folder.File("bad.tbx").c_str());
         EXPECT_EQ(document.Load(), BadFormat) << file.size();
-        std::uint8_t major = 77, minor = 88;
-        EXPECT_EQ(document.GetVersion(major, minor), 0);
-        EXPECT_EQ(major, 77);
-        EXPECT_EQ(minor, 88);
+        EXPECT_EQ(VersionOf(document), std::tuple(0, 77, 88));
         EXPECT_FALSE(document.IsOpen());
     }
 }
 
 TEST_F(Load, ReloadAfterResetHoldsOnlyTheNewFile)
 {
-    Sample first;
+    TabrixFields first = Sample();
     first.listA = { "one", "two", "three" };
     first.lead = "first lead";
-    Sample second;
+    TabrixFields second = Sample();
     second.listA = { "x" };
     second.listB = {};
     second.lead = "";
     TestDocument document("");
     LoadFrom(document, folder.File("first.tbx"), NewLayout(first, 0x0101));
 
-    WriteBytes(folder.File("second.tbx"), OldLayout(second));
-    document.Reset();
-    ASSERT_EQ(document.SetSourcePath(folder.File("second.tbx").c_str()), 1);
-    ASSERT_EQ(document.Load(), Success);
+    const std::string secondPath = folder.Write("second.tbx", OldLayout(second));
+    ASSERT_EQ(Reload(document, secondPath), Success);
     EXPECT_EQ(document.Record().listA, std::vector<std::string> { "x" });
     EXPECT_TRUE(document.Record().listB.empty());
     EXPECT_EQ(document.Record().leadString, "");
@@ -151,13 +105,8 @@ TEST_F(Load, ReloadAfterResetHoldsOnlyTheNewFile)
     // After a parse that failed half way, Reset is what empties the lists it filled.
     Bytes broken = NewLayout(first, 0x0102);
     broken.resize(broken.size() - 5);
-    WriteBytes(folder.File("broken.tbx"), broken);
-    document.Reset();
-    document.SetSourcePath(folder.File("broken.tbx").c_str());
-    ASSERT_EQ(document.Load(), BadFormat);
-    document.Reset();
-    document.SetSourcePath(folder.File("second.tbx").c_str());
-    ASSERT_EQ(document.Load(), Success);
+    ASSERT_EQ(Reload(document, folder.Write("broken.tbx", broken)), BadFormat);
+    ASSERT_EQ(Reload(document, secondPath), Success);
     EXPECT_EQ(document.Record().listA, std::vector<std::string> { "x" });
 }
 
@@ -165,7 +114,7 @@ TEST_F(Load, StateFollowsTheTable)
 {
     TestDocument document(folder.File("a.tbx").c_str());
     EXPECT_EQ(document.Loaded(), 0);
-    LoadFrom(document, folder.File("a.tbx"), NewLayout(Sample {}, 0x0102));
+    LoadFrom(document, folder.File("a.tbx"), sampleBytes);
     EXPECT_EQ(document.Loaded(), 1);
 
     // A load that ends before parsing leaves a loaded document loaded, record and all.
@@ -193,7 +142,6 @@ TEST_F(Load, StateFollowsTheTable)
 
 TEST_F(Load, LengthThatNoBufferCanHoldIsOutOfMemory)
 {
-    WriteBytes(folder.File("s.tbx"), NewLayout(Sample {}, 0x0102));
     const std::uint64_t lengths[] = {
         std::numeric_limits<std::uint64_t>::max(),
         std::numeric_limits<std::size_t>::max(), // L + 1 wraps to 0
@@ -204,7 +152,7 @@ TEST_F(Load, LengthThatNoBufferCanHoldIsOutOfMemory)
     if constexpr (sizeof(std::size_t) < sizeof(std::uint64_t))
         all.push_back(std::uint64_t(std::numeric_limits<std::size_t>::max()) + 1);
     for (auto length : all) {
-        ProbedDocument document(folder.File("s.tbx").c_str());
+        ProbedDocument document(sample.c_str());
         document.fakeLength = length;
         EXPECT_EQ(document.Load(), OutOfMemory) << length;
         EXPECT_EQ(document.readCount, 0u) << "no read into a short buffer";
@@ -216,9 +164,9 @@ TEST_F(Load, LengthThatNoBufferCanHoldIsOutOfMemory)
 TEST_F(Load, ReadFailureGivesItsCauseAndLeavesTheRecord)
 {
     TestDocument reference("");
-    LoadFrom(reference, folder.File("s.tbx"), NewLayout(Sample {}, 0x0102));
+    LoadFrom(reference, folder.File("s.tbx"), sampleBytes);
     for (auto cause : { FileErrorCause::HardIO, FileErrorCause::AccessDenied, FileErrorCause::LockViolation }) {
-        ProbedDocument document(folder.File("s.tbx").c_str());
+        ProbedDocument document(sample.c_str());
         document.Record().leadString = "kept";
         document.readFailure = cause;
         EXPECT_EQ(document.Load(), StatusFromCause(cause));
@@ -230,8 +178,7 @@ TEST_F(Load, ReadFailureGivesItsCauseAndLeavesTheRecord)
 
 TEST_F(Load, LengthFailureLeavesAsTheFrameworkExceptionWithTheFileClosed)
 {
-    WriteBytes(folder.File("s.tbx"), NewLayout(Sample {}, 0x0102));
-    ProbedDocument document(folder.File("s.tbx").c_str());
+    ProbedDocument document(sample.c_str());
     document.lengthFailure = true;
     EXPECT_THROW(document.Load(), CFileException);
     EXPECT_FALSE(document.IsOpen());
@@ -243,10 +190,11 @@ TEST_F(Load, LengthFailureLeavesAsTheFrameworkExceptionWithTheFileClosed)
 // A file of several megabytes takes the big-image path of the load and the list's reservation.
 TEST_F(Load, BigFileConvertsToItselfByteForByteAndItsTruncationFails)
 {
-    Sample big;
-    big.listA.clear();
+    TabrixFields big = Sample();
+    std::vector<std::string> entries;
     for (int i = 0; i < 45000; ++i)
-        big.listA.push_back(std::string(100 + i % 50, static_cast<char>('A' + i % 26)));
+        entries.push_back(std::string(100 + i % 50, static_cast<char>('A' + i % 26)));
+    big.listA = entries;
     big.listB = { "last" };
     const Bytes bytes = NewLayout(big, 0x0102);
     ASSERT_GT(bytes.size(), std::size_t(5) << 20);
@@ -254,8 +202,8 @@ TEST_F(Load, BigFileConvertsToItselfByteForByteAndItsTruncationFails)
     TestDocument document("");
     LoadFrom(document, folder.File("big.tbx"), bytes);
     ASSERT_EQ(document.Record().listA.size(), 45000u);
-    EXPECT_EQ(document.Record().listA.back(), big.listA.back());
-    EXPECT_EQ(document.Record().listB, big.listB);
+    EXPECT_EQ(document.Record().listA.back(), entries.back());
+    EXPECT_EQ(document.Record().listB, big.listB.entries);
     document.SetTargetVersion(1, 2);
     ASSERT_EQ(document.SetDestinationPath(folder.File("copy.tbx").c_str()), 1);
     ASSERT_EQ(document.Save(), Success);

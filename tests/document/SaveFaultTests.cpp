@@ -4,48 +4,14 @@
 
 #include <filesystem>
 
-using namespace doctest_support;
 
 namespace {
-
-// Fails the k-th write (counting from 1), the flush or the close with a chosen cause.
-class FailingDocument : public TestDocument {
-public:
-    using TestDocument::TestDocument;
-
-    void Write(const void* buffer, std::size_t count) override
-    {
-        if (++writes == failAt)
-            throw CFileException(cause, -1, GetFilePath());
-        TestDocument::Write(buffer, count);
-    }
-    void Flush() override
-    {
-        if (failFlush)
-            throw CFileException(cause, -1, GetFilePath());
-        TestDocument::Flush();
-    }
-    void Close() override
-    {
-        // Only the close after writing: the check of the destination closes without writes.
-        bool fail = failClose && writes > 0;
-        TestDocument::Close();
-        if (fail)
-            throw CFileException(FileErrorCause::HardIO, -1, GetFilePath());
-    }
-
-    int writes = 0;
-    int failAt = 0;
-    bool failFlush = false;
-    bool failClose = false;
-    FileErrorCause cause = FileErrorCause::None;
-};
 
 class SaveFailure : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Sample small;
+        TabrixFields small = Sample();
         small.listA = { "a" };
         small.listB = { "", "bb" };
         LoadFrom(document, folder.File("s.tbx"), NewLayout(small, 0x0102));
@@ -80,7 +46,7 @@ protected:
     ScratchFolder folder;
     const std::string destination = folder.File("d.tbx");
     const Bytes old = Bytes(400, 0x5A);
-    FailingDocument document { "" };
+    ProbedDocument document { "" };
 };
 
 }

@@ -13,32 +13,12 @@
 #include <unistd.h>
 #endif
 
-using namespace doctest_support;
-
 namespace {
-
-class CountingDocument : public TestDocument {
-public:
-    using TestDocument::TestDocument;
-    bool Open(const char* path, unsigned flags, CFileException* failure) override
-    {
-        ++opens;
-        if (flags & CFile::modeCreateNew)
-            created.push_back(path);
-        return TestDocument::Open(path, flags, failure);
-    }
-    int opens = 0;
-    std::vector<std::string> created;
-};
 
 class Save : public ::testing::Test {
 protected:
     // A document loaded from a 1.2 file whose W4 is 6.
-    void SetUp() override
-    {
-        sample.words[3] = 6;
-        LoadFrom(document, folder.File("s.tbx"), NewLayout(sample, 0x0102));
-    }
+    void SetUp() override { LoadFrom(document, folder.File("s.tbx"), Encode(source)); }
 
     ConvStatus SaveAs(std::uint8_t major, std::uint8_t minor, const std::string& path)
     {
@@ -47,15 +27,12 @@ protected:
         return document.Save();
     }
 
-    static Sample WithW4(Sample sample, std::uint32_t w4)
-    {
-        sample.words[3] = w4;
-        return sample;
-    }
+    // The source converted to target, by the conversion rules.
+    Bytes As(FormatVersion target) const { return Encode(Converted(source, target)); }
 
     ScratchFolder folder;
-    Sample sample;
-    CountingDocument document { "" };
+    const TabrixFields source = AsNewLayout(Sample(), version12);
+    ProbedDocument document { "" };
 };
 
 }
@@ -63,36 +40,31 @@ protected:
 TEST_F(Save, EachTargetWritesItsLayout)
 {
     ASSERT_EQ(SaveAs(1, 0, folder.File("d10.tbx")), Success);
-    EXPECT_EQ(ReadBytes(folder.File("d10.tbx")), OldLayout(WithW4(sample, 3)));
+    EXPECT_EQ(ReadBytes(folder.File("d10.tbx")), As(version10));
 
     ASSERT_EQ(SaveAs(1, 1, folder.File("d11.tbx")), Success);
     EXPECT_EQ(document.Target(), 0x0101);
     Bytes v11 = ReadBytes(folder.File("d11.tbx"));
-    EXPECT_EQ(v11, NewLayout(WithW4(sample, 3), 0x0101));
+    EXPECT_EQ(v11, As(version11));
     ASSERT_GT(v11.size(), 18u);
     EXPECT_EQ(v11[18], 3) << "W4 of the new layout sits at offset 18";
 
     // The record still holds 6: a later save as 1.2 writes it unchanged.
     EXPECT_EQ(document.Record().words[3], 6u);
     ASSERT_EQ(SaveAs(1, 2, folder.File("d12.tbx")), Success);
-    EXPECT_EQ(ReadBytes(folder.File("d12.tbx")), NewLayout(sample, 0x0102));
+    EXPECT_EQ(ReadBytes(folder.File("d12.tbx")), As(version12));
     EXPECT_EQ(document.Loaded(), 1);
     EXPECT_FALSE(document.IsOpen());
 }
 
 TEST_F(Save, OldFileGainsTheDefaultsOfTheNewLayout)
 {
-    Sample old = sample;
-    old.head = 0x00AB1234; // the upper half is dropped by the new layout
+    TabrixFields old = Sample();
+    old.headWord = 0x00AB1234; // the upper half is dropped by the new layout
     LoadFrom(document, folder.File("old.tbx"), OldLayout(old));
     ASSERT_EQ(SaveAs(1, 2, folder.File("d.tbx")), Success);
-    Sample expected = old;
-    expected.head = 0x1234;
-    for (auto& word : expected.extWords)
-        word = 0;
-    const std::uint32_t tail[3] = { 2, 1, 2 };
-    std::copy_n(tail, 3, expected.tailWords);
-    EXPECT_EQ(ReadBytes(folder.File("d.tbx")), NewLayout(expected, 0x0102));
+    // Extra words 0, tail words 2, 1, 2.
+    EXPECT_EQ(ReadBytes(folder.File("d.tbx")), Encode(Converted(old, version12)));
 }
 
 TEST_F(Save, ExistingDestinationIsReplacedWhole)
@@ -101,7 +73,7 @@ TEST_F(Save, ExistingDestinationIsReplacedWhole)
     Bytes old(5000, 0xEE);
     WriteBytes(folder.File("d.tbx"), old);
     ASSERT_EQ(SaveAs(1, 1, folder.File("d.tbx")), Success);
-    EXPECT_EQ(ReadBytes(folder.File("d.tbx")), NewLayout(WithW4(sample, 3), 0x0101));
+    EXPECT_EQ(ReadBytes(folder.File("d.tbx")), As(version11));
     EXPECT_EQ(folder.Names(), (std::vector<std::string> { "d.tbx", "s.tbx" }));
 }
 
@@ -111,7 +83,7 @@ TEST_F(Save, ExistingDestinationNamedRelativelyIsReplaced)
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(folder.Path());
     std::filesystem::create_directory("sub");
-    const Bytes expected = NewLayout(WithW4(sample, 3), 0x0101);
+    const Bytes expected = As(version11);
     std::vector<std::string> names { "d.tbx", "sub/d.tbx", "./sub/../d.tbx" };
 #ifdef _WIN32
     names.push_back("sub\\e.tbx");
@@ -130,14 +102,11 @@ TEST_F(Save, ExistingDestinationNamedRelativelyIsReplaced)
 TEST_F(Save, ConvertsAFileInPlace)
 {
     ASSERT_EQ(SaveAs(1, 0, folder.File("s.tbx")), Success);
-    EXPECT_EQ(ReadBytes(folder.File("s.tbx")), OldLayout(WithW4(sample, 3)));
+    EXPECT_EQ(ReadBytes(folder.File("s.tbx")), As(version10));
     EXPECT_EQ(folder.Names(), std::vector<std::string> { "s.tbx" });
     TestDocument again(folder.File("s.tbx").c_str());
     ASSERT_EQ(again.Load(), Success);
-    std::uint8_t major = 0, minor = 9;
-    again.GetVersion(major, minor);
-    EXPECT_EQ(major, 1);
-    EXPECT_EQ(minor, 0);
+    EXPECT_EQ(VersionOf(again), std::tuple(1, 1, 0));
 }
 
 TEST_F(Save, UnknownTargetIsBadFormatBeforeAnythingIsTouched)
@@ -179,7 +148,7 @@ TEST_F(Save, RefusedDestinationGivesItsStatusAndStaysAsItWas)
 
     // Once the other program lets go, the same save goes through.
     EXPECT_EQ(SaveAs(1, 2, folder.File("held.tbx")), Success);
-    EXPECT_EQ(ReadBytes(folder.File("held.tbx")), NewLayout(sample, 0x0102));
+    EXPECT_EQ(ReadBytes(folder.File("held.tbx")), As(version12));
 }
 
 TEST_F(Save, TemporaryNameTakenMeanwhileIsLeftAloneAndAnotherIsUsed)
@@ -201,14 +170,14 @@ TEST_F(Save, TemporaryNameTakenMeanwhileIsLeftAloneAndAnotherIsUsed)
         std::vector<std::string> taken;
     };
     RacedDocument raced("");
-    LoadFrom(raced, folder.File("s.tbx"), NewLayout(sample, 0x0102));
+    LoadFrom(raced, folder.File("s.tbx"), As(version12));
     raced.SetTargetVersion(1, 2);
     raced.SetDestinationPath(folder.File("d.tbx").c_str());
     ASSERT_EQ(raced.Save(), Success);
     ASSERT_EQ(raced.taken.size(), 3u);
     for (const auto& path : raced.taken)
         EXPECT_EQ(ReadBytes(path), (Bytes { 'm', 'i', 'n', 'e' })) << path;
-    EXPECT_EQ(ReadBytes(folder.File("d.tbx")), NewLayout(sample, 0x0102));
+    EXPECT_EQ(ReadBytes(folder.File("d.tbx")), As(version12));
     EXPECT_EQ(folder.Names().size(), 5u);
 }
 
@@ -231,7 +200,7 @@ TEST_F(Save, ReplacedDestinationKeepsItsPermissionBitsAndOwner)
         EXPECT_EQ(info.st_uid, 4321u);
         EXPECT_EQ(info.st_gid, 4321u);
     }
-    EXPECT_EQ(ReadBytes(path), NewLayout(sample, 0x0102));
+    EXPECT_EQ(ReadBytes(path), As(version12));
 }
 
 TEST_F(Save, ThroughASymbolicLinkTheTargetIsReplacedAndTheLinkStays)
@@ -242,7 +211,7 @@ TEST_F(Save, ThroughASymbolicLinkTheTargetIsReplacedAndTheLinkStays)
     std::filesystem::create_symlink(target, folder.File("link.tbx"));
     ASSERT_EQ(SaveAs(1, 0, folder.File("link.tbx")), Success);
     EXPECT_TRUE(std::filesystem::is_symlink(folder.File("link.tbx")));
-    EXPECT_EQ(ReadBytes(target), OldLayout(WithW4(sample, 3)));
+    EXPECT_EQ(ReadBytes(target), As(version10));
     EXPECT_EQ(NamesIn(folder.File("real")), std::vector<std::string> { "t.tbx" });
     EXPECT_EQ(folder.Names(), (std::vector<std::string> { "link.tbx", "real", "s.tbx" }));
 }
@@ -256,7 +225,7 @@ TEST_F(Save, PipeDestinationGetsTheBytesAndStaysAPipe)
     const ConvStatus status = SaveAs(1, 0, path);
     reader.join();
     EXPECT_EQ(status, Success);
-    EXPECT_EQ(received, OldLayout(WithW4(sample, 3)));
+    EXPECT_EQ(received, As(version10));
     EXPECT_TRUE(std::filesystem::is_fifo(path));
     EXPECT_EQ(folder.Names(), (std::vector<std::string> { "pipe", "s.tbx" }));
 }
@@ -292,7 +261,7 @@ TEST_F(Save, NamesWithA5CTrailByteStayInTheirFolder)
     WriteBytes(path, Bytes { 1 });
     document.created.clear();
     ASSERT_EQ(SaveAs(1, 0, path), Success);
-    EXPECT_EQ(ReadBytes(path), OldLayout(WithW4(sample, 3)));
+    EXPECT_EQ(ReadBytes(path), As(version10));
     // The new file is made in the same folder under a name of its own, not glued to the 表.
     ASSERT_EQ(document.created.size(), 1u);
     EXPECT_EQ(document.created[0].substr(0, sub.size() + 4), sub + "\\~kv");

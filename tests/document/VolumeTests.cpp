@@ -1,8 +1,7 @@
 // Saves onto a full and onto a read-only volume: the system refuses, the old file stays.
 //
-// Natively the test mounts small tmpfs volumes itself (root only). The Windows build cannot
-// mount: a CTest fixture mounts them and passes their folders in KOVREL_SMALL_VOLUME and
-// KOVREL_READONLY_VOLUME (the read-only one holding old.tbx).
+// The suite's CTest fixture mounts the volumes (tests/support/volumes.sh, root only) and names
+// them in KOVREL_SMALL_VOLUME and KOVREL_READONLY_VOLUME, the read-only one holding old.tbx.
 #include "DocumentTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -11,60 +10,18 @@
 #include <filesystem>
 #include <optional>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
-using namespace doctest_support;
 namespace fs = std::filesystem;
 
 namespace {
 
-#ifndef _WIN32
-// A tmpfs mounted for one test and unmounted at its end, also when the test fails.
-class MountedVolume {
-public:
-    MountedVolume()
-    {
-        char pattern[] = "/tmp/kovrel-volume-XXXXXX";
-        if (::mkdtemp(pattern))
-            path = pattern;
-    }
-    ~MountedVolume()
-    {
-        if (mounted)
-            Run("umount '" + path + "'");
-        if (!path.empty())
-            ::rmdir(path.c_str());
-    }
-    MountedVolume(const MountedVolume&) = delete;
-    MountedVolume& operator=(const MountedVolume&) = delete;
-
-    bool Mount()
-    {
-        mounted = !path.empty() && Run("mount -t tmpfs -o size=16k tmpfs '" + path + "' 2>/dev/null");
-        return mounted;
-    }
-    bool RemountReadOnly() { return Run("mount -o remount,ro '" + path + "'"); }
-    const std::string& Path() const { return path; }
-
-private:
-    static bool Run(const std::string& command) { return std::system(command.c_str()) == 0; }
-
-    std::string path;
-    bool mounted = false;
-};
-#endif
-
-#ifdef _WIN32
-std::optional<std::string> VolumeFromEnvironment(const char* name)
+// The folder of a volume the fixture mounted: the one named in variable, holding marker.
+std::optional<std::string> MountedVolume(const char* variable, const char* marker)
 {
-    const char* value = std::getenv(name);
-    if (!value || !*value)
+    const char* value = std::getenv(variable);
+    if (!value || !*value || !Exists((fs::path(value) / marker).string()))
         return std::nullopt;
     return std::string(value);
 }
-#endif
 
 // Removes the files a test put on a volume that it does not own, also when it fails.
 struct Leftovers {
@@ -100,8 +57,8 @@ class Volume : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Sample big;
-        big.listA.assign(20, std::string(200, 'x'));
+        TabrixFields big = Sample();
+        big.listA = std::vector<std::string>(20, std::string(200, 'x'));
         LoadFrom(document, source.File("s.tbx"), NewLayout(big, 0x0102));
         document.SetTargetVersion(1, 1);
     }
@@ -157,32 +114,16 @@ protected:
 
 TEST_F(Volume, FullDiskGivesDiskFullAndKeepsTheOldDestination)
 {
-#ifdef _WIN32
-    auto volume = VolumeFromEnvironment("KOVREL_SMALL_VOLUME");
-    if (!volume || !Exists(*volume + "\\.mounted"))
+    auto volume = MountedVolume("KOVREL_SMALL_VOLUME", ".mounted");
+    if (!volume)
         GTEST_SKIP() << "no small volume: run through ctest as root, whose fixture mounts it";
     ExpectFullVolumeKeepsTheDestination(*volume);
-#else
-    MountedVolume volume;
-    if (!volume.Mount())
-        GTEST_SKIP() << "mounting a 16 KiB tmpfs was refused (needs root): full-disk save not tested";
-    ExpectFullVolumeKeepsTheDestination(volume.Path());
-#endif
 }
 
 TEST_F(Volume, ReadOnlyDestinationGivesAccessDeniedAndStaysAsItWas)
 {
-#ifdef _WIN32
-    auto volume = VolumeFromEnvironment("KOVREL_READONLY_VOLUME");
-    if (!volume || !Exists(*volume + "\\old.tbx"))
+    auto volume = MountedVolume("KOVREL_READONLY_VOLUME", "old.tbx");
+    if (!volume)
         GTEST_SKIP() << "no read-only volume: run through ctest as root, whose fixture mounts it";
     ExpectReadOnlyVolumeKeepsTheDestination(*volume);
-#else
-    MountedVolume volume;
-    if (!volume.Mount())
-        GTEST_SKIP() << "mounting a tmpfs was refused (needs root): read-only save not tested";
-    WriteBytes(volume.Path() + "/old.tbx", Bytes { 'o', 'l', 'd' });
-    ASSERT_TRUE(volume.RemountReadOnly());
-    ExpectReadOnlyVolumeKeepsTheDestination(volume.Path());
-#endif
 }

@@ -1,12 +1,10 @@
 // Starts Kovrel.exe as its own process and drives it through its real windows, as a user would.
-#include "DriverWindows.h"
 #include "SampleFile.h"
+#include "support/DriverWindows.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-#include <optional>
 
 namespace {
 
@@ -14,77 +12,11 @@ constexpr char dialogTitle[] = "Tabrix \x83\x74\x83\x40\x83\x43\x83\x8B\x83\x52\
 constexpr char badFormatMessage[] = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xCC\x83\x74\x83\x48\x81\x5B\x83\x7D\x83\x62\x83\x67\x82\xAA\x95\x73\x90\xB3\x82\xC5\x82\xB7"; // ファイルのフォーマットが不正です
 constexpr int messageTextId = 0xFFFF; // the static that holds a message box's text
 
-std::string FreshFolder()
-{
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    // Wine hands out the same process ids run after run: only a folder made here is fresh.
-    std::string folder;
-    unsigned count = 0;
-    do {
-        folder = std::string(temp) + "kovrel-e2e-" + std::to_string(GetCurrentProcessId()) + "-"
-            + std::to_string(GetTickCount()) + "-" + std::to_string(++count);
-    } while (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
-    return folder;
-}
-
-void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
-{
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-// The file's bytes once no one holds it for writing any more.
-std::optional<std::vector<std::uint8_t>> ReadBytes(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::nullopt;
-    std::vector<std::uint8_t> bytes(GetFileSize(file, nullptr));
-    DWORD got = 0;
-    BOOL read = bytes.empty() || ReadFile(file, bytes.data(), DWORD(bytes.size()), &got, nullptr);
-    CloseHandle(file);
-    if (!read)
-        return std::nullopt;
-    bytes.resize(got);
-    return bytes;
-}
-
-// Kovrel.exe as its own process, ended on the way out should a test leave it running.
-class KovrelProcess {
-public:
-    ~KovrelProcess()
-    {
-        if (!started)
-            return;
-        if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT)
-            TerminateProcess(info.hProcess, 1);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-    }
-
-    bool Start(const std::string& folder)
-    {
-        std::string command = "\"" + driver::WindowsPathOf(KOVREL_EXE_PATH) + "\"";
-        STARTUPINFOA startup {};
-        startup.cb = sizeof startup;
-        started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup, &info);
-        return started;
-    }
-
-    bool Ended(DWORD timeoutMs) const { return WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0; }
-    DWORD Id() const { return info.dwProcessId; }
-
-private:
-    PROCESS_INFORMATION info {};
-    bool started = false;
-};
-
 class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder = FreshFolder();
-        ASSERT_TRUE(kovrel.Start(folder)) << "cannot start " << KOVREL_EXE_PATH;
+        ASSERT_TRUE(kovrel.Start(driver::WindowsPathOf(KOVREL_EXE_PATH), folder)) << "cannot start " << KOVREL_EXE_PATH;
         dialog = driver::WaitForProcessDialog(kovrel.Id(), [](HWND w) { return driver::Text(w) == dialogTitle; }, 60000);
         ASSERT_NE(dialog, nullptr) << "the converter dialog did not appear";
     }
@@ -127,21 +59,20 @@ protected:
         return driver::Text(list) == text;
     }
 
-    std::string folder;
-    KovrelProcess kovrel;
+    ScratchFolder scratch;
+    const std::string folder = scratch.Path();
+    driver::Process kovrel;
     HWND dialog = nullptr;
 };
 
 TEST_F(EndToEnd, BrowseConvertReportAndClose)
 {
-    std::string source = folder + "\\source12.tbx";
-    std::string broken = folder + "\\broken.tbx";
-    std::string destination = folder + "\\converted11.tbx";
-    std::vector<std::uint8_t> file12 = NewLayoutFile(0x0102, 6);
-    WriteBytes(source, file12);
-    WriteBytes(broken, std::vector<std::uint8_t>(file12.begin(), file12.begin() + 200));
+    const Bytes file12 = NewLayoutFile(version12, 6);
+    const std::string source = scratch.Write("source12.tbx", file12);
+    const std::string broken = scratch.Write("broken.tbx", Bytes(file12.begin(), file12.begin() + 200));
+    const std::string destination = scratch.File("converted11.tbx");
     // The 1.1 layout writes the target version and maps a W4 of 6 to 3.
-    std::vector<std::uint8_t> expected11 = NewLayoutFile(0x0101, 3);
+    const Bytes expected11 = NewLayoutFile(version11, 3);
 
     // Browse for the source and see its version; OK waits for the rest of the request.
     BrowseSource(source);
@@ -156,9 +87,9 @@ TEST_F(EndToEnd, BrowseConvertReportAndClose)
     ASSERT_TRUE(driver::WaitFor([&] { return IsWindowEnabled(Item(IDOK)) != FALSE; })) << "OK did not enable";
 
     driver::Click(Item(IDOK));
-    std::optional<std::vector<std::uint8_t>> written;
-    ASSERT_TRUE(driver::WaitFor([&] { return (written = ReadBytes(destination)) && *written == expected11; }))
-        << "written " << (written ? written->size() : 0) << " bytes, expected " << expected11.size();
+    Bytes written;
+    ASSERT_TRUE(driver::WaitFor([&] { return (written = ReadBytes(destination)) == expected11; }))
+        << "written " << written.size() << " bytes, expected " << expected11.size();
     EXPECT_TRUE(driver::WaitFor([&] { return !IsWindowEnabled(Item(IDOK)); })) << "OK stays enabled after converting";
     Sleep(500);
     EXPECT_EQ(OwnedWindowNow(), nullptr) << "a successful conversion shows a message";

@@ -1,41 +1,22 @@
 #pragma once
 
-#include "support/TabrixBytes.h"
+// The sample documents of the dialog suites: W1..W9 distinct but W4, the one the conversions
+// change together with the version.
 
-#include <cstdint>
-#include <vector>
+#include "support/TabrixFile.h"
 
-// The sample documents of the dialog suites.
-
-// One document in the new layout; w4 and the version are what the conversions change.
-inline std::vector<std::uint8_t> NewLayoutFile(std::uint16_t version, std::uint32_t w4)
+inline TabrixFields DialogSample(std::uint32_t head, std::uint32_t w4)
 {
-    TabrixBytes file;
-    file.Half(0x1234).Half(0xFFFF).Half(version);
+    TabrixFields file { .headWord = head, .blockSeeds = { 31, 62, 93, 124 }, .blockStep = 7,
+        .extWords = { 0x11111111, 0x22222222, 0x33333333, 0x44444444 }, .tailWords = { 7, 8, 9 },
+        .lead = "Lead \x83\x41", .listA = { "alpha", "", "gamma" }, .listB = { "b" } };
     for (std::uint32_t w = 1; w <= 9; ++w)
-        file.Word(w == 4 ? w4 : 0x01000000u * w + w);
-    for (std::uint8_t b = 1; b <= 4; ++b)
-        file.Block(static_cast<std::uint8_t>(b * 31));
-    for (std::uint32_t x = 1; x <= 4; ++x)
-        file.Word(0x11111111u * x);
-    file.PString("Lead \x83\x41");
-    file.List({ "alpha", "", "gamma" });
-    file.List({ "b" });
-    file.Word(7).Word(8).Word(9);
-    return file.bytes;
+        file.words[w - 1] = w == 4 ? w4 : 0x01000000u * w + w;
+    return file;
 }
+
+// One document in the new layout, head 0x1234.
+inline Bytes NewLayoutFile(FormatVersion version, std::uint32_t w4) { return NewLayout(DialogSample(0x1234, w4), version); }
 
 // The same kind of document in the old layout of version 1.0.
-inline std::vector<std::uint8_t> OldLayoutFile(std::uint32_t head, std::uint32_t w4)
-{
-    TabrixBytes file;
-    file.Word(head);
-    for (std::uint32_t w = 1; w <= 9; ++w)
-        file.Word(w == 4 ? w4 : 0x01000000u * w + w);
-    for (std::uint8_t b = 1; b <= 4; ++b)
-        file.Block(static_cast<std::uint8_t>(b * 31));
-    file.PString("Lead \x83\x41");
-    file.List({ "alpha", "", "gamma" });
-    file.List({ "b" });
-    return file.bytes;
-}
+inline Bytes OldLayoutFile(std::uint32_t head, std::uint32_t w4) { return OldLayout(DialogSample(head, w4)); }

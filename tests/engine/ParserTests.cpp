@@ -5,8 +5,8 @@
 
 #include <chrono>
 #include <climits>
-
-using namespace engine_support;
+#include <optional>
+#include <tuple>
 
 namespace {
 
@@ -16,8 +16,8 @@ SourceFile OldFile()
     file.headWord = 0x00000007;
     file.words = { 1, 2, 3, 4, 5, 6, 7, 8, 9 };
     file.lead = "lead";
-    file.listA = StoredList::Of({ "a1", "", "a3" });
-    file.listB = StoredList::Of({ "b1" });
+    file.listA = { "a1", "", "a3" };
+    file.listB = { "b1" };
     return file;
 }
 
@@ -38,15 +38,6 @@ int Parse(const Bytes& bytes, TabrixRecord& record)
     return ParseRecord(image.Image(), record);
 }
 
-TabrixRecord::Block BlockOf(std::uint8_t seed)
-{
-    Bytes bytes;
-    PutBlock(bytes, seed);
-    TabrixRecord::Block block {};
-    std::copy(bytes.begin(), bytes.end(), block.begin());
-    return block;
-}
-
 // Every field of the record against the file it was parsed from.
 void ExpectFields(const TabrixRecord& record, const SourceFile& file)
 {
@@ -54,7 +45,7 @@ void ExpectFields(const TabrixRecord& record, const SourceFile& file)
     EXPECT_EQ(record.version, file.newLayout ? file.version : version10);
     EXPECT_EQ(record.words, file.words);
     for (std::size_t i = 0; i < 4; ++i)
-        EXPECT_EQ(record.blocks[i], BlockOf(file.blockSeeds[i])) << "B" << i + 1;
+        EXPECT_EQ(record.blocks[i], BlockOf(file, i)) << "B" << i + 1;
     EXPECT_EQ(record.extWords, file.newLayout ? file.extWords : (std::array<std::uint32_t, 4> { 0, 0, 0, 0 }));
     EXPECT_EQ(record.tailWords, file.newLayout ? file.tailWords : (std::array<std::uint32_t, 3> { 2, 1, 2 }));
     EXPECT_EQ(record.leadString, CutAtNul(file.lead));
@@ -109,7 +100,7 @@ TEST(ParseRecord, NegativeCountsEmbeddedNulsAndTrailingBytes)
         EXPECT_TRUE(record.listA.empty());
         EXPECT_TRUE(record.listB.empty());
 
-        file.listA = StoredList::Of({ std::string("x\0yz", 4), std::string(1, '\0'), std::string(255, 'w') });
+        file.listA = { std::string("x\0yz", 4), std::string(1, '\0'), std::string(255, 'w') };
         file.trailing = Bytes(40, 0xFF);
         TabrixRecord withTrailing;
         ASSERT_EQ(Parse(Encode(file), withTrailing), 1);
@@ -134,15 +125,15 @@ TEST(ParseRecord, EveryStrictPrefixFailsWithoutReadingPastIt)
     std::vector<SourceFile> files = { OldFile(), NewFile(version12), NewFile(0x0205) };
     SourceFile negative = NewFile(version11);
     negative.listA = StoredList::Negative(-1);
-    negative.listB = StoredList::Of({ std::string(255, 'q'), std::string("n\0l", 3) });
+    negative.listB = { std::string(255, 'q'), std::string("n\0l", 3) };
     files.push_back(negative);
     SourceFile empty = OldFile();
     empty.lead.clear();
-    empty.listA = StoredList::Of({});
-    empty.listB = StoredList::Of({});
+    empty.listA = {};
+    empty.listB = {};
     files.push_back(empty);
     SourceFile lastString = OldFile();
-    lastString.listB = StoredList::Of({ "", "last" });
+    lastString.listB = { "", "last" };
     files.push_back(lastString);
 
     for (const auto& file : files) {
@@ -181,8 +172,8 @@ TEST(ParseRecord, AHugeCountFailsAtOnce)
         for (bool inListB : { false, true }) {
             SCOPED_TRACE(std::string(newLayout ? "new" : "old") + (inListB ? " list B" : " list A"));
             SourceFile file = newLayout ? NewFile(version12) : OldFile();
-            file.listA = StoredList::Of({});
-            file.listB = StoredList::Of({});
+            file.listA = {};
+            file.listB = {};
             file.tailWords = { 0, 0, 0 };
             (inListB ? file.listB : file.listA).count = INT32_MAX;
             Bytes bytes = Encode(file);
@@ -201,41 +192,28 @@ TEST(ReadPString, EmbeddedNulEndsTheTextNotThePosition)
 {
     const Bytes bytes = { 0x09, 0x05, 0x41, 0x42, 0x00, 0x43, 0x44, 0x00, 0x02, 0x45, 0x46 };
     ExactImage image(bytes);
-    std::string text;
-    auto next = ReadPString(image.Image(), 1, text);
-    ASSERT_TRUE(next.has_value());
-    EXPECT_EQ(*next, 7u);
-    EXPECT_EQ(text, "AB");
-    next = ReadPString(image.Image(), 7, text);
-    ASSERT_TRUE(next.has_value());
-    EXPECT_EQ(*next, 8u);
-    EXPECT_EQ(text, "");
-    next = ReadPString(image.Image(), 8, text);
-    ASSERT_TRUE(next.has_value());
-    EXPECT_EQ(*next, 11u);
-    EXPECT_EQ(text, "EF");
+    const std::tuple<std::size_t, std::size_t, const char*> cases[] = { { 1, 7, "AB" }, { 7, 8, "" }, { 8, 11, "EF" } };
+    for (const auto& [at, next, expected] : cases) {
+        std::string text = "before";
+        EXPECT_EQ(ReadPString(image.Image(), at, text), std::optional<std::size_t>(next)) << at;
+        EXPECT_EQ(text, expected) << at;
+    }
 }
 
 TEST(ReadPString, AStringPastTheEndFailsAndLeavesTheText)
 {
     Bytes bytes(256, 'x');
     bytes[0] = 0xFF;
-    {
-        ExactImage image(bytes);
-        std::string text;
-        auto next = ReadPString(image.Image(), 0, text);
-        ASSERT_TRUE(next.has_value());
-        EXPECT_EQ(*next, 256u);
-        EXPECT_EQ(text, std::string(255, 'x'));
-    }
+    ExactImage image(bytes);
+    std::string text;
+    EXPECT_EQ(ReadPString(image.Image(), 0, text), std::optional<std::size_t>(256));
+    EXPECT_EQ(text, std::string(255, 'x'));
     for (std::size_t size : { 255u, 1u, 0u }) {
-        ExactImage image(bytes, size);
-        std::string text = "before";
-        EXPECT_FALSE(ReadPString(image.Image(), 0, text).has_value()) << size;
+        ExactImage cut(bytes, size);
+        text = "before";
+        EXPECT_FALSE(ReadPString(cut.Image(), 0, text).has_value()) << size;
         EXPECT_EQ(text, "before");
     }
-    ExactImage image(bytes);
-    std::string text = "before";
     EXPECT_FALSE(ReadPString(image.Image(), 256, text).has_value());
     EXPECT_FALSE(ReadPString(image.Image(), 1000, text).has_value());
     EXPECT_EQ(text, "before");

@@ -2,16 +2,11 @@
 #include "EngineTestSupport.h"
 
 #include "engine/RecordWriters.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <climits>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
-using namespace engine_support;
 
 namespace {
 
@@ -37,66 +32,38 @@ struct NamedSource {
 // Files of both layouts with everything a conversion must change or keep.
 std::vector<NamedSource> Sources()
 {
-    std::vector<NamedSource> sources;
-
-    SourceFile oldMarkerLike; // upper half one short of the new layout's marker
-    oldMarkerLike.headWord = 0xFFFEFFFF;
-    oldMarkerLike.words = { 1, 2, 3, 5, 0xFFFFFFFF, 0x80000000, 7, 8, 9 };
-    oldMarkerLike.lead = Text({ 'l', 'e', '\0', 'a', 'd' });
-    oldMarkerLike.listA = StoredList::Negative(-1);
-    oldMarkerLike.listB = StoredList::Of({ "b1", Text({ '\0', 'x' }), "", "b4" });
-    oldMarkerLike.trailing = { 0xAA, 0x00, 0xFF };
-    sources.push_back({ "old head 0xFFFEFFFF, W4 5", oldMarkerLike });
-
-    SourceFile oldPlain;
-    oldPlain.headWord = 0x12345678;
-    oldPlain.words = { 0, 0, 0, 6, 0, 0, 0, 0, 0 };
-    oldPlain.listA = StoredList::Negative(INT32_MIN);
-    oldPlain.listB = StoredList::Of({ std::string(255, '\xE9'), "\x82\xA0" });
-    sources.push_back({ "old W4 6, count INT32_MIN", oldPlain });
-
-    SourceFile version11Zero;
-    version11Zero.newLayout = true;
-    version11Zero.headWord = 0xFFFF0000;
-    version11Zero.version = 0x0101;
-    version11Zero.words = { 9, 8, 7, 7, 5, 6, 3, 2, 1 };
-    version11Zero.extWords = { 0x01020304, 0, 0xFFFFFFFF, 42 };
-    version11Zero.tailWords = { 0, 0xFFFFFFFF, 99 };
-    version11Zero.lead = "lead";
-    version11Zero.listA = StoredList::Of({ "a1", "a2", "a3" });
-    version11Zero.listB = StoredList::Of({});
-    sources.push_back({ "1.1 head 0xFFFF0000, W4 7", version11Zero });
-
-    SourceFile version12Full;
-    version12Full.newLayout = true;
-    version12Full.headWord = 0xFFFFFFFF;
-    version12Full.version = 0x0102;
-    version12Full.words = { 11, 12, 13, 6, 15, 16, 17, 18, 19 };
-    version12Full.extWords = { 0x71, 0x72, 0x73, 0x74 };
-    version12Full.tailWords = { 2, 1, 2 };
-    version12Full.lead = Text({ '\0', 'h', 'i', 'd' });
-    version12Full.listA = StoredList::Of({ Text({ 'a', '\0' }), "" });
-    version12Full.listB = StoredList::Negative(-1);
-    version12Full.trailing = Bytes(17, 0x5C);
-    sources.push_back({ "1.2 head 0xFFFFFFFF, W4 6", version12Full });
-
-    SourceFile oddOld = version11Zero;
+    const TabrixFields version11Zero { .newLayout = true, .headWord = 0xFFFF0000, .version = 0x0101,
+        .words = { 9, 8, 7, 7, 5, 6, 3, 2, 1 }, .extWords = { 0x01020304, 0, 0xFFFFFFFF, 42 },
+        .tailWords = { 0, 0xFFFFFFFF, 99 }, .lead = "lead", .listA = { "a1", "a2", "a3" } };
+    const TabrixFields version12Full { .newLayout = true, .headWord = 0xFFFFFFFF, .version = 0x0102,
+        .words = { 11, 12, 13, 6, 15, 16, 17, 18, 19 }, .extWords = { 0x71, 0x72, 0x73, 0x74 },
+        .tailWords = { 2, 1, 2 }, .lead = Text({ '\0', 'h', 'i', 'd' }), .listA = { Text({ 'a', '\0' }), "" },
+        .listB = StoredList::Negative(-1), .trailing = Bytes(17, 0x5C) };
+    TabrixFields oddOld = version11Zero;
     oddOld.headWord = 0xFFFF8001;
     oddOld.version = 0x0100;
     oddOld.words[3] = 5;
     oddOld.listB = StoredList::Negative(INT32_MIN);
-    sources.push_back({ "new layout 0x0100, W4 5", oddOld });
-
-    SourceFile oddNew = version12Full;
+    TabrixFields oddNew = version12Full;
     oddNew.headWord = 0xFFFF0003;
     oddNew.version = 0x0205;
-    oddNew.words[3] = 6;
     oddNew.lead = std::string(255, 'L');
-    oddNew.listB = StoredList::Of({ std::string(254, '\0') + "z", "q" });
+    oddNew.listB = { std::string(254, '\0') + "z", "q" };
     oddNew.trailing.clear();
-    sources.push_back({ "new layout 0x0205, W4 6", oddNew });
-
-    return sources;
+    return {
+        // The upper half one short of the new layout's marker.
+        { "old head 0xFFFEFFFF, W4 5",
+            { .headWord = 0xFFFEFFFF, .words = { 1, 2, 3, 5, 0xFFFFFFFF, 0x80000000, 7, 8, 9 },
+                .lead = Text({ 'l', 'e', '\0', 'a', 'd' }), .listA = StoredList::Negative(-1),
+                .listB = { "b1", Text({ '\0', 'x' }), "", "b4" }, .trailing = { 0xAA, 0x00, 0xFF } } },
+        { "old W4 6, count INT32_MIN",
+            { .headWord = 0x12345678, .words = { 0, 0, 0, 6, 0, 0, 0, 0, 0 }, .listA = StoredList::Negative(INT32_MIN),
+                .listB = { std::string(255, '\xE9'), "\x82\xA0" } } },
+        { "1.1 head 0xFFFF0000, W4 7", version11Zero },
+        { "1.2 head 0xFFFFFFFF, W4 6", version12Full },
+        { "new layout 0x0100, W4 5", oddOld },
+        { "new layout 0x0205, W4 6", oddNew },
+    };
 }
 
 TabrixRecord Parsed(const Bytes& bytes)
@@ -223,10 +190,8 @@ TEST(Writers, W4MappingOnlyForOneZeroAndOneOneAndRecordUnchanged)
 
 TEST(Writers, ThroughARealFileSameBytes)
 {
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    const auto folder = std::filesystem::temp_directory_path() / ("kovrel-writers-" + std::to_string(stamp));
-    std::filesystem::create_directories(folder);
-    const std::string path = (folder / "out.tbx").string();
+    ScratchFolder folder;
+    const std::string path = folder.File("out.tbx");
     for (const auto& source : Sources()) {
         const TabrixRecord record = Parsed(Encode(source.file));
         for (const auto& writer : writers) {
@@ -236,12 +201,9 @@ TEST(Writers, ThroughARealFileSameBytes)
             ASSERT_TRUE(file.Open(path.c_str(), 0x9031, &failure)) << static_cast<int>(failure.cause);
             EXPECT_EQ(writer.write(file, record), Success);
             file.Close();
-            std::ifstream in(path, std::ios::binary);
-            const Bytes written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            EXPECT_EQ(written, Encode(Converted(source.file, writer.version)));
+            EXPECT_EQ(ReadBytes(path), Encode(Converted(source.file, writer.version)));
         }
     }
-    std::filesystem::remove_all(folder);
 }
 
 TEST(WritePString, LengthsZeroTwoFiftyFiveAndLongerCutTo255)

@@ -1,12 +1,12 @@
 // CFile on real files: the load's and the save's opens, lengths, short reads, buffered writes,
 // closing, flushing and the sharing that keeps a file from being written while it is read.
-#include "FileTestSupport.h"
-
 #include "platform/CFile.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <optional>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -16,9 +16,20 @@
 #include <unistd.h>
 #endif
 
-using namespace file_support;
-
 namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Digits() { return { '0', '1', '2', '3', '4', '5', '6', '7', '8', '9' }; }
+
+// Bytes that differ from their neighbours, so that a chunk out of place shows.
+Bytes Pattern(std::size_t size)
+{
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    return bytes;
+}
 
 constexpr unsigned loadFlags = 0x8020;        // read, others may read
 constexpr unsigned saveFlags = 0x9031;        // write, others may write, create or cut
@@ -51,6 +62,14 @@ OpenResult TryOpen(CFile& file, const std::string& path, unsigned flags)
     return result;
 }
 
+// The cause of an open refused as a value (not opened, nothing raised); none otherwise.
+std::optional<FileErrorCause> Refusal(const OpenResult& result)
+{
+    if (result.opened || result.raised)
+        return std::nullopt;
+    return result.failure.cause;
+}
+
 std::string ReadAll(CFile& file, std::size_t atMost)
 {
     std::string text(atMost, '\0');
@@ -62,13 +81,24 @@ void WriteText(CFile& file, const std::string& text) { file.Write(text.data(), t
 
 std::string TextOf(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
+// Each case gets a fresh folder holding digits.tbx, the ten digits.
+class CFileTest : public ::testing::Test {
+protected:
+    ScratchFolder folder;
+    const std::string digits = folder.Write("digits.tbx", Digits());
+};
+using CFileOpen = CFileTest;
+using CFileLength = CFileTest;
+using CFileRead = CFileTest;
+using CFileWrite = CFileTest;
+using CFileClose = CFileTest;
+using CFileFlush = CFileTest;
+
 }
 
-TEST(CFileOpen, LoadFlagsOpenAnExistingFileOnly)
+TEST_F(CFileOpen, LoadFlagsOpenAnExistingFileOnly)
 {
-    ScratchFolder folder;
-    const std::string path = folder.File("digits.tbx");
-    WriteBytes(path, Digits());
+    const std::string& path = digits;
     CFile file;
     OpenResult existing = TryOpen(file, path, loadFlags);
     ASSERT_TRUE(existing.opened);
@@ -89,36 +119,27 @@ TEST(CFileOpen, LoadFlagsOpenAnExistingFileOnly)
     const std::string missing = folder.File("missing.tbx");
     CFile other;
     OpenResult absent = TryOpen(other, missing, loadFlags);
-    EXPECT_FALSE(absent.raised);
-    EXPECT_FALSE(absent.opened);
+    EXPECT_EQ(Refusal(absent), FileErrorCause::FileNotFound);
     EXPECT_FALSE(other.IsOpen());
-    EXPECT_EQ(absent.failure.cause, FileErrorCause::FileNotFound);
     EXPECT_EQ(absent.failure.osError, fileNotFoundError);
     EXPECT_EQ(absent.failure.fileName, missing);
     EXPECT_FALSE(std::filesystem::exists(missing));
     EXPECT_NO_THROW(EXPECT_FALSE(other.Open(missing.c_str(), loadFlags, nullptr)));
 
     OpenResult inMissingFolder = TryOpen(other, folder.File("nowhere/missing.tbx"), loadFlags);
-    EXPECT_FALSE(inMissingFolder.raised);
-    EXPECT_FALSE(inMissingFolder.opened);
 #ifdef _WIN32
-    EXPECT_EQ(inMissingFolder.failure.cause, FileErrorCause::BadPath);
+    EXPECT_EQ(Refusal(inMissingFolder), FileErrorCause::BadPath);
 #else
-    EXPECT_EQ(inMissingFolder.failure.cause, FileErrorCause::FileNotFound);
+    EXPECT_EQ(Refusal(inMissingFolder), FileErrorCause::FileNotFound);
 #endif
 
     // A folder is no file, for reading or for writing.
-    for (unsigned flags : { loadFlags, saveFlags }) {
-        OpenResult ofFolder = TryOpen(other, folder.Path(), flags);
-        EXPECT_FALSE(ofFolder.raised);
-        EXPECT_FALSE(ofFolder.opened) << std::hex << flags;
-        EXPECT_EQ(ofFolder.failure.cause, FileErrorCause::AccessDenied) << std::hex << flags;
-    }
+    for (unsigned flags : { loadFlags, saveFlags })
+        EXPECT_EQ(Refusal(TryOpen(other, folder.Path(), flags)), FileErrorCause::AccessDenied) << std::hex << flags;
 }
 
-TEST(CFileOpen, SaveFlagsCreateOrCutToLengthZero)
+TEST_F(CFileOpen, SaveFlagsCreateOrCutToLengthZero)
 {
-    ScratchFolder folder;
     const std::string fresh = folder.File("fresh.tbx");
     {
         CFile file;
@@ -148,23 +169,16 @@ TEST(CFileOpen, SaveFlagsCreateOrCutToLengthZero)
 
     // Without the create flag a missing file is not made.
     CFile file;
-    OpenResult absent = TryOpen(file, folder.File("absent.tbx"), writeExisting);
-    EXPECT_FALSE(absent.opened);
-    EXPECT_EQ(absent.failure.cause, FileErrorCause::FileNotFound);
+    EXPECT_EQ(Refusal(TryOpen(file, folder.File("absent.tbx"), writeExisting)), FileErrorCause::FileNotFound);
     EXPECT_FALSE(std::filesystem::exists(folder.File("absent.tbx")));
 
-    OpenResult inMissingFolder = TryOpen(file, folder.File("nowhere/new.tbx"), saveFlags);
-    EXPECT_FALSE(inMissingFolder.raised);
-    EXPECT_FALSE(inMissingFolder.opened);
-    EXPECT_TRUE(inMissingFolder.failure.cause == FileErrorCause::BadPath
-        || inMissingFolder.failure.cause == FileErrorCause::FileNotFound);
+    const auto inMissingFolder = Refusal(TryOpen(file, folder.File("nowhere/new.tbx"), saveFlags));
+    EXPECT_TRUE(inMissingFolder == FileErrorCause::BadPath || inMissingFolder == FileErrorCause::FileNotFound);
 }
 
-TEST(CFileLength, GivesTheSizeAndLeavesThePosition)
+TEST_F(CFileLength, GivesTheSizeAndLeavesThePosition)
 {
-    ScratchFolder folder;
-    const std::string path = folder.File("digits.tbx");
-    WriteBytes(path, Digits());
+    const std::string& path = digits;
     CFile reader;
     ASSERT_TRUE(TryOpen(reader, path, loadFlags).opened);
     EXPECT_EQ(ReadAll(reader, 3), "012");
@@ -186,11 +200,9 @@ TEST(CFileLength, GivesTheSizeAndLeavesThePosition)
     EXPECT_EQ(TextOf(ReadBytes(written)), "hello world");
 }
 
-TEST(CFileRead, FewerBytesAtTheEndWithoutFailure)
+TEST_F(CFileRead, FewerBytesAtTheEndWithoutFailure)
 {
-    ScratchFolder folder;
-    const std::string path = folder.File("digits.tbx");
-    WriteBytes(path, Digits());
+    const std::string& path = digits;
     CFile file;
     ASSERT_TRUE(TryOpen(file, path, loadFlags).opened);
     char buffer[100];
@@ -218,9 +230,8 @@ TEST(CFileRead, FewerBytesAtTheEndWithoutFailure)
     EXPECT_TRUE(read == pattern);
 }
 
-TEST(CFileWrite, ZeroBytesDoNothingAndChunksArriveInOrder)
+TEST_F(CFileWrite, ZeroBytesDoNothingAndChunksArriveInOrder)
 {
-    ScratchFolder folder;
     const std::string path = folder.File("out.tbx");
     CFile closed;
     EXPECT_NO_THROW(closed.Write(nullptr, 0));
@@ -248,11 +259,9 @@ TEST(CFileWrite, ZeroBytesDoNothingAndChunksArriveInOrder)
     EXPECT_TRUE(ReadBytes(path) == pattern);
 }
 
-TEST(CFileWrite, AReadAfterAWriteSeesTheFileAsWritten)
+TEST_F(CFileWrite, AReadAfterAWriteSeesTheFileAsWritten)
 {
-    ScratchFolder folder;
-    const std::string path = folder.File("digits.tbx");
-    WriteBytes(path, Digits());
+    const std::string& path = digits;
     CFile file;
     ASSERT_TRUE(TryOpen(file, path, readWriteToAll).opened);
     WriteText(file, "ab");
@@ -262,9 +271,8 @@ TEST(CFileWrite, AReadAfterAWriteSeesTheFileAsWritten)
     EXPECT_EQ(TextOf(ReadBytes(path)), "ab234XY789");
 }
 
-TEST(CFileClose, ClosingAndDestroyingWriteOutAndLetOthersIn)
+TEST_F(CFileClose, ClosingAndDestroyingWriteOutAndLetOthersIn)
 {
-    ScratchFolder folder;
     const std::string path = folder.File("out.tbx");
     CFile file;
     ASSERT_TRUE(TryOpen(file, path, saveFlags).opened);
@@ -300,9 +308,8 @@ TEST(CFileClose, ClosingAndDestroyingWriteOutAndLetOthersIn)
     EXPECT_TRUE(TryOpen(writer, path, saveFlags).opened);
 }
 
-TEST(CFileFlush, PutsTheBytesIntoTheFileWhileItIsOpen)
+TEST_F(CFileFlush, PutsTheBytesIntoTheFileWhileItIsOpen)
 {
-    ScratchFolder folder;
     const std::string path = folder.File("out.tbx");
     CFile file;
     ASSERT_TRUE(TryOpen(file, path, openToAll).opened);
@@ -317,7 +324,7 @@ TEST(CFileFlush, PutsTheBytesIntoTheFileWhileItIsOpen)
 }
 
 #ifdef __linux__
-TEST(CFileFlush, AFullDeviceRaisesDiskFullAndCloseStillCloses)
+TEST_F(CFileFlush, AFullDeviceRaisesDiskFullAndCloseStillCloses)
 {
     CFile file;
     ASSERT_TRUE(TryOpen(file, "/dev/full", openToAll).opened);
@@ -340,22 +347,17 @@ TEST(CFileFlush, AFullDeviceRaisesDiskFullAndCloseStillCloses)
 }
 #endif
 
-class CFileSharing : public ::testing::Test {
+class CFileSharing : public CFileTest {
 protected:
-    void SetUp() override { WriteBytes(path, Digits()); }
-
     void ExpectRefused(const OpenResult& result)
     {
-        EXPECT_FALSE(result.raised);
-        EXPECT_FALSE(result.opened);
-        EXPECT_EQ(result.failure.cause, FileErrorCause::SharingViolation);
+        EXPECT_EQ(Refusal(result), FileErrorCause::SharingViolation);
 #ifdef _WIN32
         EXPECT_EQ(result.failure.osError, sharingError);
 #endif
     }
 
-    ScratchFolder folder;
-    const std::string path = folder.File("shared.tbx");
+    const std::string& path = digits;
 };
 
 TEST_F(CFileSharing, AReaderKeepsWritersOutAndLetsReadersIn)

@@ -1,25 +1,13 @@
 // Any bytes: the parser must stay inside them, and what it parsed must survive every writer.
 #include "engine/RecordParser.h"
 #include "engine/RecordWriters.h"
-#include "platform/CFile.h"
+#include "support/CollectingFile.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
 namespace {
-
-// Keeps what the writer writes, in memory.
-class MemoryFile : public CFile {
-public:
-    void Write(const void* buffer, std::size_t count) override
-    {
-        auto* bytes = static_cast<const std::uint8_t*>(buffer);
-        data.insert(data.end(), bytes, bytes + count);
-    }
-    void Flush() override { }
-    std::vector<std::uint8_t> data;
-};
 
 std::uint32_t MappedW4(std::uint32_t value) { return value == 5 ? 4 : value == 6 ? 3 : value; }
 
@@ -31,13 +19,13 @@ void Check(bool condition)
 
 void RoundTrip(const TabrixRecord& first, FormatVersion target)
 {
-    MemoryFile file;
+    CollectingFile file;
     ConvStatus status = target == version10 ? WriteVersion10(file, first)
         : target == version11               ? WriteVersion11(file, first)
                                             : WriteVersion12(file, first);
     Check(status == Success);
     TabrixRecord second;
-    Check(ParseRecord(FileImage { file.data.data(), file.data.size() }, second) == 1);
+    Check(ParseRecord(FileImage { file.bytes.data(), file.bytes.size() }, second) == 1);
 
     TabrixRecord expected = first;
     if (target != version12)

@@ -31,26 +31,6 @@ protected:
     }
 };
 
-// The dialog is up once its window is visible.
-ModalStep WhenShown(CDialog& dialog, std::function<void(HWND)> inspect)
-{
-    return [&dialog, inspect] {
-        HWND window = dialog.GetSafeHwnd();
-        if (!window || !IsWindowVisible(window))
-            return false;
-        inspect(window);
-        return true;
-    };
-}
-
-ModalStep Post(CDialog& dialog, UINT message, WPARAM wParam, LPARAM lParam = 0)
-{
-    return [&dialog, message, wParam, lParam] {
-        PostMessageA(dialog.GetSafeHwnd(), message, wParam, lParam);
-        return true;
-    };
-}
-
 std::vector<std::wstring> ListTexts(HWND list)
 {
     std::vector<std::wstring> texts;
@@ -97,49 +77,38 @@ TEST(ConverterDialogStart, ShowsEveryControlInTabOrderWithBlankLabelAndDisabledO
         { IDC_CLOSE, L"Button", L"閉じる(&C)", child | BS_PUSHBUTTON | WS_TABSTOP },
     };
     InspectableConverterDialog dialog;
-    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
-        {
-            WhenShown(dialog, [&](HWND window) {
-                EXPECT_EQ(WindowText(window), converterTitle);
-                size_t index = 0;
-                for (HWND control = GetWindow(window, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT), ++index) {
-                    ASSERT_LT(index, std::size(expected));
-                    SCOPED_TRACE("control " + std::to_string(index));
-                    const LiveControl& want = expected[index];
-                    EXPECT_EQ(WORD(GetDlgCtrlID(control)), WORD(want.id));
-                    EXPECT_EQ(ClassOf(control), want.className);
-                    EXPECT_EQ(WindowText(control), want.text);
-                    // The system turns an edit's border into its client edge and gives the combo
-                    // box's scroll bar to its list; the template test checks those bits.
-                    const DWORD moved = WS_BORDER | WS_VSCROLL;
-                    EXPECT_EQ(DWORD(GetWindowLongW(control, GWL_STYLE)) & ~moved, want.style & ~moved)
-                        << std::hex << GetWindowLongW(control, GWL_STYLE);
-                }
-                EXPECT_EQ(index, std::size(expected));
-                EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDOK)));
-                EXPECT_EQ(GetFocus(), GetDlgItem(window, IDC_SOURCE_PATH));
-                EXPECT_EQ(dialog.versionFormat, "%d.%d");
-            }),
-            Post(dialog, WM_COMMAND, IDCANCEL),
-        });
-    EXPECT_FALSE(outcome.timedOut);
-    EXPECT_EQ(outcome.result, IDCANCEL);
+    ShowAndCancel(dialog, [&](HWND window) {
+        EXPECT_EQ(WindowText(window), converterTitle);
+        size_t index = 0;
+        for (HWND control = GetWindow(window, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT), ++index) {
+            ASSERT_LT(index, std::size(expected));
+            SCOPED_TRACE("control " + std::to_string(index));
+            const LiveControl& want = expected[index];
+            EXPECT_EQ(WORD(GetDlgCtrlID(control)), WORD(want.id));
+            EXPECT_EQ(ClassOf(control), want.className);
+            EXPECT_EQ(WindowText(control), want.text);
+            // The system turns an edit's border into its client edge and gives the combo
+            // box's scroll bar to its list; the template test checks those bits.
+            const DWORD moved = WS_BORDER | WS_VSCROLL;
+            EXPECT_EQ(DWORD(GetWindowLongW(control, GWL_STYLE)) & ~moved, want.style & ~moved)
+                << std::hex << GetWindowLongW(control, GWL_STYLE);
+        }
+        EXPECT_EQ(index, std::size(expected));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDOK)));
+        EXPECT_EQ(GetFocus(), GetDlgItem(window, IDC_SOURCE_PATH));
+        EXPECT_EQ(dialog.versionFormat, "%d.%d");
+    });
 }
 
 TEST(ConverterDialogStart, OffersVersions10To12WithTheirFormatVersionAndNothingSelected)
 {
     InspectableConverterDialog dialog;
-    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
-        {
-            WhenShown(dialog, [&](HWND window) {
-                HWND list = GetDlgItem(window, IDC_TARGET_VERSION);
-                EXPECT_EQ(ListTexts(list), (std::vector<std::wstring> { L"1.0", L"1.1", L"1.2" }));
-                EXPECT_EQ(ListData(list), (std::vector<LRESULT> { 0x0100, 0x0101, 0x0102 }));
-                EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), CB_ERR);
-            }),
-            Post(dialog, WM_COMMAND, IDCANCEL),
-        });
-    EXPECT_FALSE(outcome.timedOut);
+    ShowAndCancel(dialog, [&](HWND window) {
+        HWND list = GetDlgItem(window, IDC_TARGET_VERSION);
+        EXPECT_EQ(ListTexts(list), (std::vector<std::wstring> { L"1.0", L"1.1", L"1.2" }));
+        EXPECT_EQ(ListData(list), (std::vector<LRESULT> { 0x0100, 0x0101, 0x0102 }));
+        EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), CB_ERR);
+    });
 }
 
 TEST(ConverterDialogStart, VersionTextsFollowTheLabelsTemplate)
@@ -159,18 +128,13 @@ TEST(ConverterDialogStart, VersionTextsFollowTheLabelsTemplate)
         SCOPED_TRACE(test.versionTemplate);
         InspectableConverterDialog dialog;
         dialog.versionTemplate = test.versionTemplate;
-        auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
-            {
-                WhenShown(dialog, [&](HWND window) {
-                    EXPECT_EQ(dialog.versionFormat, test.versionTemplate);
-                    EXPECT_EQ(WindowText(GetDlgItem(window, IDC_SOURCE_VERSION)), L"");
-                    HWND list = GetDlgItem(window, IDC_TARGET_VERSION);
-                    EXPECT_EQ(ListTexts(list), test.texts);
-                    EXPECT_EQ(ListData(list), (std::vector<LRESULT> { 0x0100, 0x0101, 0x0102 }));
-                }),
-                Post(dialog, WM_COMMAND, IDCANCEL),
-            });
-        EXPECT_FALSE(outcome.timedOut);
+        ShowAndCancel(dialog, [&](HWND window) {
+            EXPECT_EQ(dialog.versionFormat, test.versionTemplate);
+            EXPECT_EQ(WindowText(GetDlgItem(window, IDC_SOURCE_VERSION)), L"");
+            HWND list = GetDlgItem(window, IDC_TARGET_VERSION);
+            EXPECT_EQ(ListTexts(list), test.texts);
+            EXPECT_EQ(ListData(list), (std::vector<LRESULT> { 0x0100, 0x0101, 0x0102 }));
+        });
     }
 }
 
@@ -178,16 +142,11 @@ TEST(ConverterDialogStart, WindowCarriesTheProgramIconBigAndSmall)
 {
     InspectableConverterDialog dialog;
     ASSERT_NE(dialog.icon, nullptr);
-    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
-        {
-            WhenShown(dialog, [&](HWND window) {
-                EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_BIG, 0)), dialog.icon);
-                EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_SMALL, 0)), dialog.icon);
-                EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_QUERYDRAGICON, 0, 0)), dialog.icon);
-            }),
-            Post(dialog, WM_COMMAND, IDCANCEL),
-        });
-    EXPECT_FALSE(outcome.timedOut);
+    ShowAndCancel(dialog, [&](HWND window) {
+        EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_BIG, 0)), dialog.icon);
+        EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_SMALL, 0)), dialog.icon);
+        EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window, WM_QUERYDRAGICON, 0, 0)), dialog.icon);
+    });
 }
 
 // Counts what the dialog sends itself to erase under its icon while it paints.
@@ -228,23 +187,18 @@ TEST(ConverterDialogPaint, MinimisedItPaintsItsIconRestoredItLeavesPaintingToThe
     int restoredErases = -1;
     bool wasIconic = false;
     bool restored = false;
-    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
-        {
-            WhenShown(dialog, [&](HWND window) {
-                IconEraseWatch::Attach(window);
-                // Under Xvfb no window manager carries out a minimise; the style is what
-                // IsIconic reads, so the dialog is put in the minimised state by its style,
-                // and taken out of it by a restore (the style bit cannot be cleared directly).
-                SetWindowLongW(window, GWL_STYLE, GetWindowLongW(window, GWL_STYLE) | WS_MINIMIZE);
-                wasIconic = IsIconic(window) != FALSE;
-                minimisedErases = IconEraseWatch::ErasesOfOnePaint(window);
-                ShowWindow(window, SW_RESTORE);
-                restored = IsIconic(window) == FALSE;
-                restoredErases = IconEraseWatch::ErasesOfOnePaint(window);
-            }),
-            Post(dialog, WM_COMMAND, IDCANCEL),
-        });
-    EXPECT_FALSE(outcome.timedOut);
+    ShowAndCancel(dialog, [&](HWND window) {
+        IconEraseWatch::Attach(window);
+        // Under Xvfb no window manager carries out a minimise; the style is what
+        // IsIconic reads, so the dialog is put in the minimised state by its style,
+        // and taken out of it by a restore (the style bit cannot be cleared directly).
+        SetWindowLongW(window, GWL_STYLE, GetWindowLongW(window, GWL_STYLE) | WS_MINIMIZE);
+        wasIconic = IsIconic(window) != FALSE;
+        minimisedErases = IconEraseWatch::ErasesOfOnePaint(window);
+        ShowWindow(window, SW_RESTORE);
+        restored = IsIconic(window) == FALSE;
+        restoredErases = IconEraseWatch::ErasesOfOnePaint(window);
+    });
     EXPECT_TRUE(wasIconic);
     EXPECT_TRUE(restored);
     EXPECT_GE(minimisedErases, 1);
@@ -255,22 +209,17 @@ TEST(ConverterDialogPaint, MinimisedItPaintsItsIconRestoredItLeavesPaintingToThe
 TEST(ConverterDialogSystemMenu, EndsWithASeparatorAndTheAboutItem)
 {
     InspectableConverterDialog dialog;
-    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
-        {
-            WhenShown(dialog, [&](HWND window) {
-                HMENU menu = GetSystemMenu(window, FALSE);
-                ASSERT_NE(menu, nullptr);
-                int count = GetMenuItemCount(menu);
-                ASSERT_GE(count, 2);
-                EXPECT_TRUE(GetMenuState(menu, UINT(count - 2), MF_BYPOSITION) & MF_SEPARATOR);
-                EXPECT_EQ(GetMenuItemID(menu, count - 1), UINT(IDM_ABOUTBOX));
-                wchar_t text[64] = {};
-                GetMenuStringW(menu, UINT(count - 1), text, 64, MF_BYPOSITION);
-                EXPECT_STREQ(text, L"ﾊﾞｰｼﾞｮﾝ情報(Kovrel) (&A)...");
-            }),
-            Post(dialog, WM_COMMAND, IDCANCEL),
-        });
-    EXPECT_FALSE(outcome.timedOut);
+    ShowAndCancel(dialog, [&](HWND window) {
+        HMENU menu = GetSystemMenu(window, FALSE);
+        ASSERT_NE(menu, nullptr);
+        int count = GetMenuItemCount(menu);
+        ASSERT_GE(count, 2);
+        EXPECT_TRUE(GetMenuState(menu, UINT(count - 2), MF_BYPOSITION) & MF_SEPARATOR);
+        EXPECT_EQ(GetMenuItemID(menu, count - 1), UINT(IDM_ABOUTBOX));
+        wchar_t text[64] = {};
+        GetMenuStringW(menu, UINT(count - 1), text, 64, MF_BYPOSITION);
+        EXPECT_STREQ(text, L"ﾊﾞｰｼﾞｮﾝ情報(Kovrel) (&A)...");
+    });
 }
 
 TEST(ConverterDialogSystemMenu, Commands16To31OpenTheAboutBoxOthersKeepTheirDefault)

@@ -54,11 +54,6 @@ protected:
     TestApp& app = GetTestApp();
 };
 
-ModalStep WhenShown(CDialog& dialog)
-{
-    return [&dialog] { return dialog.GetSafeHwnd() && IsWindowVisible(dialog.GetSafeHwnd()); };
-}
-
 using HandlerFailureTest = FrameworkTest;
 
 TEST_F(HandlerFailureTest, EachKindOfFailureGetsTheFrameworksTextAndTheDialogStays)
@@ -115,10 +110,7 @@ TEST_F(HandlerFailureTest, EachKindOfFailureGetsTheFrameworksTextAndTheDialogSta
             return true;
         });
     }
-    steps.push_back([&] {
-        PostMessageA(dialog.GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
-        return true;
-    });
+    steps.push_back(Post(dialog, WM_COMMAND, IDCANCEL));
     auto outcome = RunModalLoop([&] { return dialog.DoModal(); }, std::move(steps));
     EXPECT_FALSE(outcome.timedOut) << "steps done: " << outcome.stepsDone;
     EXPECT_EQ(outcome.result, IDCANCEL);
@@ -128,16 +120,7 @@ TEST_F(HandlerFailureTest, AFailureWhileStartingIsReportedAndTheDialogStillOpens
 {
     ScriptedDialog dialog;
     dialog.onInit = [] { throw CMemoryException(); };
-    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
-        {
-            WhenShown(dialog),
-            [&] {
-                PostMessageA(dialog.GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
-                return true;
-            },
-        });
-    EXPECT_FALSE(outcome.timedOut);
-    EXPECT_EQ(outcome.result, IDCANCEL);
+    ShowAndCancel(dialog, {});
     ASSERT_EQ(app.messageBoxes.size(), 1u);
     EXPECT_EQ(Widen(app.messageBoxes[0].text), L"ﾒﾓﾘが不足しています。");
 }
@@ -218,47 +201,34 @@ TEST_F(HelpTest, F1AtTheMainDialogRunsTheApplicationsHelpOnTheExecutablesHlpFile
 {
     ScriptedDialog dialog;
     app.m_pMainWnd = &dialog;
-    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
-        {
-            WhenShown(dialog),
-            [&] {
-                app.helpResult = FALSE;
-                SendHelpRequest(dialog.GetSafeHwnd());
-                EXPECT_EQ(app.helpCalls.size(), 1u);
-                if (app.helpCalls.size() != 1)
-                    return true;
-                std::string expectedFile = WithExtension(GetModulePath(nullptr), ".HLP");
-                EXPECT_EQ(app.helpCalls[0].helpFile, expectedFile);
-                EXPECT_EQ(expectedFile.substr(expectedFile.size() - 14), "\\gui_tests.HLP");
-                EXPECT_EQ(app.helpCalls[0].command, UINT(HELP_FINDER));
-                EXPECT_EQ(app.helpCalls[0].owner, dialog.GetSafeHwnd());
-                // No help file: the framework says that help could not be started.
-                EXPECT_EQ(app.messageBoxes.size(), 1u);
-                if (app.messageBoxes.size() != 1)
-                    return true;
-                EXPECT_EQ(Widen(app.messageBoxes[0].text), L"ﾍﾙﾌﾟの起動に失敗しました。");
-                EXPECT_EQ(app.messageBoxes[0].type, UINT(MB_ICONEXCLAMATION));
+    ShowAndCancel(dialog, [&](HWND window) {
+        app.helpResult = FALSE;
+        SendHelpRequest(window);
+        ASSERT_EQ(app.helpCalls.size(), 1u);
+        std::string expectedFile = WithExtension(GetModulePath(nullptr), ".HLP");
+        EXPECT_EQ(app.helpCalls[0].helpFile, expectedFile);
+        EXPECT_EQ(expectedFile.substr(expectedFile.size() - 14), "\\gui_tests.HLP");
+        EXPECT_EQ(app.helpCalls[0].command, UINT(HELP_FINDER));
+        EXPECT_EQ(app.helpCalls[0].owner, window);
+        // No help file: the framework says that help could not be started.
+        ASSERT_EQ(app.messageBoxes.size(), 1u);
+        EXPECT_EQ(Widen(app.messageBoxes[0].text), L"ﾍﾙﾌﾟの起動に失敗しました。");
+        EXPECT_EQ(app.messageBoxes[0].type, UINT(MB_ICONEXCLAMATION));
 
-                app.Forget();
-                app.helpResult = TRUE;
-                SendHelpRequest(dialog.GetSafeHwnd());
-                EXPECT_EQ(app.helpCalls.size(), 1u);
-                EXPECT_TRUE(app.messageBoxes.empty());
-                return true;
-            },
-            [&] {
-                app.Forget();
-                for (int key : { VK_SHIFT, VK_CONTROL, VK_MENU }) {
-                    SetKeyDown(key, true);
-                    SendHelpRequest(dialog.GetSafeHwnd());
-                    SetKeyDown(key, false);
-                }
-                EXPECT_TRUE(app.helpCalls.empty()) << "F1 with Shift, Ctrl or Alt is no help request";
-                PostMessageA(dialog.GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
-                return true;
-            },
-        });
-    EXPECT_FALSE(outcome.timedOut);
+        app.Forget();
+        app.helpResult = TRUE;
+        SendHelpRequest(window);
+        EXPECT_EQ(app.helpCalls.size(), 1u);
+        EXPECT_TRUE(app.messageBoxes.empty());
+
+        app.Forget();
+        for (int key : { VK_SHIFT, VK_CONTROL, VK_MENU }) {
+            SetKeyDown(key, true);
+            SendHelpRequest(window);
+            SetKeyDown(key, false);
+        }
+        EXPECT_TRUE(app.helpCalls.empty()) << "F1 with Shift, Ctrl or Alt is no help request";
+    });
 }
 
 TEST_F(HelpTest, TheF1KeyReachesTheHelpCommand)
@@ -282,10 +252,7 @@ TEST_F(HelpTest, TheF1KeyReachesTheHelpCommand)
                 return true;
             },
             [&] { return !app.helpCalls.empty() || ++waited > 100; },
-            [&] {
-                PostMessageA(dialog.GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
-                return true;
-            },
+            Post(dialog, WM_COMMAND, IDCANCEL),
         });
     EXPECT_FALSE(outcome.timedOut);
     EXPECT_EQ(app.helpCalls.size(), 1u);

@@ -1,8 +1,10 @@
 #include "gui/GuiSupport.h"
 
-namespace {
+#include "platform/CDialog.h"
 
-TestApp testApp;
+#include <gtest/gtest.h>
+
+namespace {
 
 struct ModalState {
     std::vector<ModalStep> steps;
@@ -57,25 +59,6 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
 
 } // namespace
 
-TestApp& GetTestApp()
-{
-    return testApp;
-}
-
-int TestApp::ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type)
-{
-    messageBoxes.push_back({ owner, text, caption, type });
-    if (showRealMessageBoxes)
-        return ConverterApp::ShowMessageBox(owner, text, caption, type);
-    return IDOK;
-}
-
-BOOL TestApp::CallWinHelp(HWND owner, const char* helpFile, UINT command, ULONG_PTR)
-{
-    helpCalls.push_back({ owner, helpFile, command });
-    return helpResult;
-}
-
 ModalOutcome RunModalLoop(const std::function<INT_PTR()>& run, std::vector<ModalStep> steps, DWORD timeoutMs)
 {
     ModalState state;
@@ -92,6 +75,34 @@ ModalOutcome RunModalLoop(const std::function<INT_PTR()>& run, std::vector<Modal
     outcome.timedOut = state.timedOut;
     outcome.stepsDone = state.next;
     return outcome;
+}
+
+ModalStep WhenShown(CDialog& dialog, std::function<void(HWND)> inspect)
+{
+    return [&dialog, inspect] {
+        HWND window = dialog.GetSafeHwnd();
+        if (!window || !IsWindowVisible(window))
+            return false;
+        if (inspect)
+            inspect(window);
+        return true;
+    };
+}
+
+ModalStep Post(CDialog& dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return [&dialog, message, wParam, lParam] {
+        PostMessageA(dialog.GetSafeHwnd(), message, wParam, lParam);
+        return true;
+    };
+}
+
+void ShowAndCancel(CDialog& dialog, std::function<void(HWND)> inspect)
+{
+    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
+        { WhenShown(dialog, std::move(inspect)), Post(dialog, WM_COMMAND, IDCANCEL) });
+    EXPECT_FALSE(outcome.timedOut) << "steps done: " << outcome.stepsDone;
+    EXPECT_EQ(outcome.result, IDCANCEL);
 }
 
 HWND FindThreadWindow(const wchar_t* className, const std::wstring& title)

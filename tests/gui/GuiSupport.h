@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ConverterApp.h"
+#include "support/TestApp.h"
 
 #include <windows.h>
 
@@ -8,39 +8,6 @@
 #include <string>
 #include <vector>
 
-// The tests' application object: the converter's own (message map included), with the system's
-// message box and help call recorded instead of shown unless a test asks for the real ones.
-class TestApp : public ConverterApp {
-public:
-    struct MessageBoxCall {
-        HWND owner;
-        std::string text;
-        std::string caption;
-        UINT type;
-    };
-    struct HelpCall {
-        HWND owner;
-        std::string helpFile;
-        UINT command;
-    };
-
-    std::vector<MessageBoxCall> messageBoxes;
-    std::vector<HelpCall> helpCalls;
-    bool showRealMessageBoxes = false;
-    BOOL helpResult = FALSE;
-
-    void Forget()
-    {
-        messageBoxes.clear();
-        helpCalls.clear();
-    }
-
-protected:
-    int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
-    BOOL CallWinHelp(HWND owner, const char* helpFile, UINT command, ULONG_PTR data) override;
-};
-
-TestApp& GetTestApp();
 
 // Runs a modal loop (run) while a timer calls the steps in turn on the same thread, every
 // 20 ms: a step returns true when it is done. After timeoutMs every dialog of the thread is
@@ -52,6 +19,15 @@ struct ModalOutcome {
 };
 using ModalStep = std::function<bool()>;
 ModalOutcome RunModalLoop(const std::function<INT_PTR()>& run, std::vector<ModalStep> steps, DWORD timeoutMs = 20000);
+
+class CDialog;
+// A step that waits until the dialog's window is visible, then calls inspect with it.
+ModalStep WhenShown(CDialog& dialog, std::function<void(HWND)> inspect = {});
+// A step that posts the message to the dialog.
+ModalStep Post(CDialog& dialog, UINT message, WPARAM wParam, LPARAM lParam = 0);
+// Runs the dialog modally, inspects it once it shows, then cancels it: fails the test when the
+// dialog does not come up or does not end with IDCANCEL.
+void ShowAndCancel(CDialog& dialog, std::function<void(HWND)> inspect);
 
 // A top-level window of this thread with this class and title (UTF-16), or null.
 HWND FindThreadWindow(const wchar_t* className, const std::wstring& title);

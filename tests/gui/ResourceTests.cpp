@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -35,10 +36,7 @@ void ExpectItems(const DialogTemplate& dialog, const std::vector<ExpectedItem>& 
         EXPECT_EQ(item.title.text, want.text);
         EXPECT_EQ(item.style, want.style) << std::hex << item.style;
         EXPECT_EQ(item.exStyle, 0u);
-        EXPECT_EQ(item.x, want.x);
-        EXPECT_EQ(item.y, want.y);
-        EXPECT_EQ(item.cx, want.cx);
-        EXPECT_EQ(item.cy, want.cy);
+        EXPECT_EQ(std::tuple(item.x, item.y, item.cx, item.cy), std::tuple(want.x, want.y, want.cx, want.cy));
         EXPECT_EQ(item.extraCount, 0);
     }
 }
@@ -57,10 +55,7 @@ TEST_F(KovrelResourceTest, ConverterTemplateIsExtendedWithEveryControlAsDesigned
     EXPECT_TRUE(dialog->extended);
     EXPECT_EQ(dialog->style, 0x90C800C0u) << std::hex << dialog->style;
     EXPECT_EQ(dialog->exStyle, 0x00040000u) << std::hex << dialog->exStyle;
-    EXPECT_EQ(dialog->x, 0);
-    EXPECT_EQ(dialog->y, 0);
-    EXPECT_EQ(dialog->cx, 214);
-    EXPECT_EQ(dialog->cy, 119);
+    EXPECT_EQ(std::tuple(dialog->x, dialog->y, dialog->cx, dialog->cy), std::tuple(0, 0, 214, 119));
     EXPECT_FALSE(dialog->menu.isOrdinal || !dialog->menu.text.empty());
     EXPECT_FALSE(dialog->windowClass.isOrdinal || !dialog->windowClass.text.empty());
     EXPECT_EQ(dialog->title, L"Tabrix ファイルコンバータ");
@@ -93,10 +88,7 @@ TEST_F(KovrelResourceTest, AboutTemplateIsStandardWithIconTextAndOk)
     EXPECT_FALSE(dialog->extended);
     EXPECT_EQ(dialog->style, 0x80C800C0u) << std::hex << dialog->style;
     EXPECT_EQ(dialog->exStyle, 0u);
-    EXPECT_EQ(dialog->x, 0);
-    EXPECT_EQ(dialog->y, 0);
-    EXPECT_EQ(dialog->cx, 229);
-    EXPECT_EQ(dialog->cy, 55);
+    EXPECT_EQ(std::tuple(dialog->x, dialog->y, dialog->cx, dialog->cy), std::tuple(0, 0, 229, 55));
     EXPECT_FALSE(dialog->menu.isOrdinal || !dialog->menu.text.empty());
     EXPECT_FALSE(dialog->windowClass.isOrdinal || !dialog->windowClass.text.empty());
     EXPECT_EQ(dialog->title, L"Kovrel のﾊﾞｰｼﾞｮﾝ情報 ");
@@ -110,10 +102,7 @@ TEST_F(KovrelResourceTest, AboutTemplateIsStandardWithIconTextAndOk)
     EXPECT_TRUE(icon.title.isOrdinal);
     EXPECT_EQ(icon.title.ordinal, IDR_MAINFRAME);
     EXPECT_EQ(icon.style, child | SS_ICON) << std::hex << icon.style;
-    EXPECT_EQ(icon.x, 11);
-    EXPECT_EQ(icon.y, 17);
-    EXPECT_EQ(icon.cx, 20);
-    EXPECT_EQ(icon.cy, 20);
+    EXPECT_EQ(std::tuple(icon.x, icon.y, icon.cx, icon.cy), std::tuple(11, 17, 20, 20));
 
     DialogTemplate rest = *dialog;
     rest.items.erase(rest.items.begin());

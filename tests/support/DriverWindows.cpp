@@ -1,4 +1,4 @@
-#include "DriverWindows.h"
+#include "support/DriverWindows.h"
 
 #include <algorithm>
 #include <vector>
@@ -134,6 +134,26 @@ std::string WindowsPathOf(const std::string& unixPath)
         if (c == '/')
             c = '\\';
     return path;
+}
+
+Process::~Process()
+{
+    if (!started)
+        return;
+    if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT)
+        TerminateProcess(info.hProcess, 1);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+}
+
+bool Process::Start(const std::string& program, const std::string& folder)
+{
+    std::string command = "\"" + program + "\"";
+    STARTUPINFOA startup {};
+    startup.cb = sizeof startup;
+    started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+        folder.empty() ? nullptr : folder.c_str(), &startup, &info);
+    return started;
 }
 
 }

@@ -37,4 +37,22 @@ HWND FileNameEdit(HWND fileDialog);
 // "Z:\..." for a path of the Unix side.
 std::string WindowsPathOf(const std::string& unixPath);
 
+// A program started as its own process, ended on the way out should a test leave it running.
+class Process {
+public:
+    Process() = default;
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process();
+
+    // Starts the program (a Windows path) in folder, or in this process's folder when empty.
+    bool Start(const std::string& program, const std::string& folder = {});
+    bool Ended(DWORD timeoutMs) const { return WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0; }
+    DWORD Id() const { return info.dwProcessId; }
+
+private:
+    PROCESS_INFORMATION info {};
+    bool started = false;
+};
+
 }
