@@ -62,4 +62,3 @@ long FlushVolumesOf(const std::vector<std::string>& paths)
     }
     return failure;
 }
-

@@ -6,10 +6,16 @@ namespace {
 
 #ifdef _WIN32
 constexpr char separator = '\\';
-bool IsSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
+bool IsSeparator(char c)
+{
+    return c == '\\' || c == '/' || c == ':';
+}
 #else
 constexpr char separator = '/';
-bool IsSeparator(char c) { return c == '/'; }
+bool IsSeparator(char c)
+{
+    return c == '/';
+}
 #endif
 
 // The offset after the last separator, and whether the path ends in one. A separator byte

@@ -36,7 +36,8 @@ std::optional<std::string> FromWide(unsigned codePage, std::wstring_view text, b
     if (needed <= 0 || usedDefault)
         return std::nullopt;
     std::string bytes(static_cast<std::size_t>(needed), '\0');
-    if (::WideCharToMultiByte(codePage, flags, text.data(), size, bytes.data(), needed, nullptr, usedDefaultOut) != needed
+    if (::WideCharToMultiByte(codePage, flags, text.data(), size, bytes.data(), needed, nullptr, usedDefaultOut)
+            != needed
         || usedDefault)
         return std::nullopt;
     return bytes;

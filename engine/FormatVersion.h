@@ -11,8 +11,14 @@ constexpr FormatVersion MakeVersion(std::uint8_t major, std::uint8_t minor)
 {
     return static_cast<FormatVersion>(major << 8 | minor);
 }
-constexpr std::uint8_t VersionMajor(FormatVersion version) { return static_cast<std::uint8_t>(version >> 8); }
-constexpr std::uint8_t VersionMinor(FormatVersion version) { return static_cast<std::uint8_t>(version & 0xFF); }
+constexpr std::uint8_t VersionMajor(FormatVersion version)
+{
+    return static_cast<std::uint8_t>(version >> 8);
+}
+constexpr std::uint8_t VersionMinor(FormatVersion version)
+{
+    return static_cast<std::uint8_t>(version & 0xFF);
+}
 
 inline constexpr FormatVersion version10 = MakeVersion(1, 0);
 inline constexpr FormatVersion version11 = MakeVersion(1, 1);

@@ -110,7 +110,8 @@ bool ReadList(ImageReader& reader, StringList& list)
         if (length > reader.Remaining() - 1)
             break;
         const void* nul = length == 0 ? nullptr : std::memchr(entry + 1, 0, length);
-        const std::size_t keptLength = nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - entry - 1) : length;
+        const std::size_t keptLength
+            = nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - entry - 1) : length;
         if (kept != entry || keptLength != length) {
             std::memmove(kept + 1, entry + 1, keptLength);
             kept[0] = static_cast<std::uint8_t>(keptLength);

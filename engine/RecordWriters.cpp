@@ -8,8 +8,8 @@ enum class Layout { Old, New };
 
 void WriteWord(CFile& file, std::uint32_t value)
 {
-    const std::uint8_t bytes[4] = { std::uint8_t(value), std::uint8_t(value >> 8), std::uint8_t(value >> 16),
-        std::uint8_t(value >> 24) };
+    const std::uint8_t bytes[4]
+        = { std::uint8_t(value), std::uint8_t(value >> 8), std::uint8_t(value >> 16), std::uint8_t(value >> 24) };
     file.Write(bytes, sizeof bytes);
 }
 

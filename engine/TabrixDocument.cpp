@@ -10,8 +10,9 @@
 #include <new>
 
 namespace {
-constexpr unsigned loadFlags = CFile::modeRead | CFile::shareDenyWrite | CFile::typeBinary;                      // 0x8020
-constexpr unsigned saveFlags = CFile::modeWrite | CFile::shareDenyRead | CFile::modeCreate | CFile::typeBinary; // 0x9031
+constexpr unsigned loadFlags = CFile::modeRead | CFile::shareDenyWrite | CFile::typeBinary; // 0x8020
+constexpr unsigned saveFlags
+    = CFile::modeWrite | CFile::shareDenyRead | CFile::modeCreate | CFile::typeBinary; // 0x9031
 // The save's access and sharing, on an existing file only, leaving its bytes alone.
 constexpr unsigned probeFlags = saveFlags & ~unsigned(CFile::modeCreate);
 
@@ -86,7 +87,7 @@ public:
 
 private:
     // Memory that runs out on the way is the framework's out-of-memory failure.
-    template <class Step>
+    template<class Step>
     static ConvStatus RaisingMemory(Step step)
     {
         try {
@@ -193,7 +194,8 @@ ConvStatus TabrixDocument::Load()
         // One byte more than the file, in one allocation that must not wrap around. The record
         // keeps it where its lists refer to their strings; otherwise it goes at the end of Load.
         SharedImage image;
-        if (length < std::numeric_limits<std::size_t>::max() && length < std::uint64_t(std::numeric_limits<std::ptrdiff_t>::max()))
+        if (length < std::numeric_limits<std::size_t>::max()
+            && length < std::uint64_t(std::numeric_limits<std::ptrdiff_t>::max()))
             image.bytes = ImageMemory::Allocate(static_cast<std::size_t>(length) + 1);
         if (!image.bytes) {
             status = OutOfMemory;

@@ -160,9 +160,9 @@ struct TabrixRecord {
     using Block = std::array<std::uint8_t, blockSize>;
 
     std::uint32_t head = 0;
-    std::array<std::uint32_t, 9> words {};   // W1..W9
-    std::array<Block, 4> blocks {};          // B1..B4
-    std::array<std::uint32_t, 4> extWords {}; // X1..X4
+    std::array<std::uint32_t, 9> words {};     // W1..W9
+    std::array<Block, 4> blocks {};            // B1..B4
+    std::array<std::uint32_t, 4> extWords {};  // X1..X4
     std::array<std::uint32_t, 3> tailWords {}; // T1..T3
     std::string leadString;
     StringList listA;

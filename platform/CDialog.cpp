@@ -188,9 +188,8 @@ INT_PTR CDialog::OnHelpRequest()
     if (!IsTopLevel(m_hWnd) || AnyModifierDown())
         return TRUE;
     CWinApp* app = AfxGetApp();
-    HWND target = app && app->m_pMainWnd && IsWindow(app->m_pMainWnd->GetSafeHwnd())
-        ? app->m_pMainWnd->GetSafeHwnd()
-        : m_hWnd;
+    HWND target
+        = app && app->m_pMainWnd && IsWindow(app->m_pMainWnd->GetSafeHwnd()) ? app->m_pMainWnd->GetSafeHwnd() : m_hWnd;
     ::SendMessageA(target, WM_COMMAND, ID_HELP, 0);
     return TRUE;
 }

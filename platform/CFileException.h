@@ -22,5 +22,4 @@ public:
 };
 
 // Memory could not be obtained where the framework raises instead of returning nothing.
-class CMemoryException {
-};
+class CMemoryException {};

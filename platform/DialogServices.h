@@ -11,8 +11,8 @@ public:
     virtual ~DialogServices() = default;
 
     // Runs an open (or save) CFileDialog; on IDOK, path gets the chosen full path. IDOK or IDCANCEL.
-    virtual INT_PTR RunFileDialog(bool open, const char* defaultExtension, const std::string& initialName,
-        DWORD flags, const char* filter, HWND owner, std::string& path)
+    virtual INT_PTR RunFileDialog(bool open, const char* defaultExtension, const std::string& initialName, DWORD flags,
+        const char* filter, HWND owner, std::string& path)
         = 0;
     // AfxMessageBox with this text and type; the button that closed the box.
     virtual int ShowMessageBox(const char* text, UINT type) = 0;

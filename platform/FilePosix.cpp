@@ -19,7 +19,10 @@
 namespace FileBackend {
 
 namespace {
-int ToFd(Handle handle) { return static_cast<int>(handle); }
+int ToFd(Handle handle)
+{
+    return static_cast<int>(handle);
+}
 }
 
 long Open(const char* path, unsigned flags, Handle& handle)
@@ -70,8 +73,8 @@ long Open(const char* path, unsigned flags, Handle& handle)
         }
     }
     // Cut only once the lock is ours, so that a refused open leaves the file alone.
-    if ((flags & CFile::modeCreate) && !(flags & CFile::modeCreateNew) && S_ISREG(info.st_mode)
-        && info.st_size != 0 && ::ftruncate(fd, 0) != 0) {
+    if ((flags & CFile::modeCreate) && !(flags & CFile::modeCreateNew) && S_ISREG(info.st_mode) && info.st_size != 0
+        && ::ftruncate(fd, 0) != 0) {
         int error = errno;
         ::close(fd);
         return error;

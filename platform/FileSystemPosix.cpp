@@ -74,13 +74,15 @@ bool CanGiveOwner(const struct stat& info)
 bool SameMount(const std::string& file, const std::string& folder)
 {
 #ifdef STATX_MNT_ID
-    struct statx fileMount {}, folderMount {};
+    struct statx fileMount {
+    }, folderMount {};
     if (::statx(AT_FDCWD, file.c_str(), 0, STATX_MNT_ID, &fileMount) == 0
         && ::statx(AT_FDCWD, folder.c_str(), 0, STATX_MNT_ID, &folderMount) == 0
         && (fileMount.stx_mask & folderMount.stx_mask & STATX_MNT_ID))
         return fileMount.stx_mnt_id == folderMount.stx_mnt_id;
 #endif
-    struct stat fileInfo {}, folderInfo {};
+    struct stat fileInfo {
+    }, folderInfo {};
     return ::stat(file.c_str(), &fileInfo) == 0 && ::stat(folder.c_str(), &folderInfo) == 0
         && fileInfo.st_dev == folderInfo.st_dev;
 }
@@ -167,7 +169,8 @@ FileErrorCause Replacement::Commit()
     if (name.empty()) {
         const std::string self = "/proc/self/fd/" + std::to_string(fd);
         long error = MakeBeside(target, name, [&](const std::string& candidate) {
-            return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0L : long(errno);
+            return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0L
+                                                                                                         : long(errno);
         });
         if (error) {
             name.clear();

@@ -8,7 +8,10 @@
 namespace FileBackend {
 
 namespace {
-HANDLE ToHandle(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE ToHandle(Handle handle)
+{
+    return reinterpret_cast<HANDLE>(handle);
+}
 
 DWORD DesiredAccess(unsigned flags)
 {

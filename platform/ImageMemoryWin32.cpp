@@ -17,7 +17,8 @@ std::shared_ptr<std::uint8_t> Allocate(std::size_t size)
     if (size < reservedFrom)
         return Share(new (std::nothrow) std::uint8_t[size], std::default_delete<std::uint8_t[]>());
     void* bytes = ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT | MEM_TOP_DOWN, PAGE_READWRITE);
-    return Share(static_cast<std::uint8_t*>(bytes), [](std::uint8_t* reserved) { ::VirtualFree(reserved, 0, MEM_RELEASE); });
+    return Share(static_cast<std::uint8_t*>(bytes),
+        [](std::uint8_t* reserved) { ::VirtualFree(reserved, 0, MEM_RELEASE); });
 }
 
 }

@@ -5,7 +5,7 @@
 namespace {
 
 struct NameParts {
-    size_t nameStart = 0;            // first byte after the last folder separator
+    size_t nameStart = 0;                      // first byte after the last folder separator
     size_t extensionStart = std::string::npos; // the last '.' of the name, if any
 };
 
