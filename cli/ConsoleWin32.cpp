@@ -56,13 +56,18 @@ void WriteRedirectedText(HANDLE handle, std::string_view text)
     WriteBytes(handle, bytes ? std::string_view(*bytes) : text);
 }
 
-void WriteText(DWORD which, std::string_view text)
+// Messages into a file or pipe take the console's code page; data goes out as it is.
+enum class Redirected { AsText, AsBytes };
+
+void WriteText(DWORD which, std::string_view text, Redirected redirected = Redirected::AsText)
 {
     HANDLE handle = ::GetStdHandle(which);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
         return;
     if (IsConsole(handle))
         WriteConsoleText(handle, text);
+    else if (redirected == Redirected::AsBytes)
+        WriteBytes(handle, text);
     else
         WriteRedirectedText(handle, text);
 }
@@ -83,13 +88,7 @@ void StandardConsole::Out(std::string_view text)
 
 void StandardConsole::OutData(std::string_view text)
 {
-    HANDLE handle = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
-        return;
-    if (IsConsole(handle))
-        WriteConsoleText(handle, text);
-    else
-        WriteBytes(handle, text);
+    WriteText(STD_OUTPUT_HANDLE, text, Redirected::AsBytes);
 }
 
 void StandardConsole::Err(std::string_view text)
