@@ -16,7 +16,7 @@ TEST_F(CliTest, ABatchReportsInArgumentOrder)
 {
     std::filesystem::create_directory(folder / "out");
     std::vector<std::string> args = { "convert", "--to", "1.1", "--out-dir", PathOf("out") };
-    auto slowBad = NewLayoutSample(0x0102, 4, "", std::vector<std::string>(80000, std::string(100, 'x')), {}).bytes;
+    auto slowBad = NewLayoutSample(0x0102, 4, "", std::vector<std::string>(80000, std::string(100, 'x')), {});
     slowBad.resize(slowBad.size() - 5);
     args.push_back(Write("slow.tbx", slowBad));
     args.push_back(PathOf("missing.tbx"));
@@ -31,7 +31,7 @@ TEST_F(CliTest, ABatchReportsInArgumentOrder)
             + notFoundText + "\n" + PathOf("bad.tbx") + ": " + badFormatText + "\n");
     for (int i = 0; i < 30; ++i) {
         const std::string name = NameOf(i);
-        EXPECT_EQ(Read(PathOf("out/" + name)), NewLayoutSample(0x0101, 3, name, { name }, {}).bytes) << name;
+        EXPECT_EQ(Read(PathOf("out/" + name)), NewLayoutSample(0x0101, 3, name, { name }, {})) << name;
     }
 }
 

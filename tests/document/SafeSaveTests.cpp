@@ -2,14 +2,13 @@
 // and loses nothing that hangs on the destination. Run as root and as nobody (ctest's _as_user).
 #include "engine/TabrixDocument.h"
 #include "platform/FileSystem.h"
-#include "support/TabrixBytes.h"
+#include "support/ScratchFolder.h"
+#include "support/TabrixFile.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 #ifdef _WIN32
@@ -39,25 +38,16 @@ static struct stat Info(const std::string& path)
 #endif
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-
-Bytes ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    Bytes bytes(in ? std::size_t(in.tellg()) : 0);
-    in.seekg(0).read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
-    return bytes;
-}
 
 // A 1.2 file with `entries` strings of `length` bytes: a save as 1.2 writes it back unchanged.
 Bytes SourceBytes(std::size_t entries, std::size_t length)
 {
-    TabrixBytes file;
-    file.Word(0xFFFF1234).Half(0x0102).Word(1).Word(2).Word(3).Word(4).Word(5).Word(6).Word(7).Word(8).Word(9);
-    file.Block(1).Block(2).Block(3).Block(4).Word(5).Word(6).Word(7).Word(8).PString("lead");
-    return file.List(std::vector<std::string>(entries, std::string(length, 'x'))).List({ "b" }).Word(2).Word(1).Word(2).bytes;
+    return NewLayout({ .headWord = 0x1234, .words = { 1, 2, 3, 4, 5, 6, 7, 8, 9 }, .extWords = { 5, 6, 7, 8 },
+                         .tailWords = { 2, 1, 2 }, .lead = "lead",
+                         .listA = std::vector<std::string>(entries, std::string(length, 'x')), .listB = { "b" } },
+        version12);
 }
 
 // Fails its write number failAt; notes whether another program could read the new file.
@@ -87,13 +77,7 @@ public:
 
 class SafeSave : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        folder = fs::temp_directory_path() / ("kovrel-safe-" + std::to_string(std::random_device {}()));
-        fs::create_directories(folder);
-        Load(3, 10);
-    }
-    void TearDown() override { fs::remove_all(folder, ignored); }
+    void SetUp() override { Load(3, 10); }
 
     void Load(std::size_t entries, std::size_t length)
     {
@@ -114,30 +98,19 @@ protected:
     // Writes a file with this mode and owner (POSIX), without any change by path.
     static void Put(const std::string& path, const Bytes& bytes, unsigned mode = 0644, unsigned owner = ~0u)
     {
-#ifdef _WIN32
-        std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-#else
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        ASSERT_GE(fd, 0) << path;
-        EXPECT_EQ(::write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+        ASSERT_TRUE(WriteBytes(path, bytes)) << path;
+#ifndef _WIN32
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         EXPECT_EQ(::fchown(fd, owner, owner), 0);
         EXPECT_EQ(::fchmod(fd, mode), 0);
         ::close(fd);
 #endif
     }
 
-    std::string Path(const std::string& name) const { return (folder / name).string(); }
-    std::vector<std::string> Names(const std::string& name = ".") const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder / name))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::string Path(const std::string& name) const { return folder.File(name); }
+    std::vector<std::string> Names(const std::string& name = ".") const { return NamesIn(Path(name)); }
 
-    fs::path folder;
-    std::error_code ignored;
+    ScratchFolder folder;
     Bytes newBytes;
     const Bytes oldBytes = Bytes(3000, 'o');
     Document document { "" };
@@ -154,14 +127,14 @@ TEST_F(SafeSave, FailedWriteInPlaceLeavesTheOldBytesOnEveryName)
     const int total = document.writes;
     for (document.failAt = 1; document.failAt <= total; ++document.failAt) {
         EXPECT_EQ(SaveTo(Path("d.tbx")), DiskFull) << document.failAt;
-        EXPECT_EQ(ReadAll(Path("d.tbx")), oldBytes) << document.failAt;
-        EXPECT_EQ(ReadAll(Path("e.tbx")), oldBytes) << document.failAt;
+        EXPECT_EQ(ReadBytes(Path("d.tbx")), oldBytes) << document.failAt;
+        EXPECT_EQ(ReadBytes(Path("e.tbx")), oldBytes) << document.failAt;
         EXPECT_EQ(Names(), (std::vector<std::string> { "count.tbx", "d.tbx", "e.tbx", "s.tbx" }));
         EXPECT_TRUE(FileSystem::LeftoverBackup(Path("d.tbx")).empty());
     }
     document.failAt = 0;
     ASSERT_EQ(SaveTo(Path("d.tbx")), Success);
-    EXPECT_EQ(ReadAll(Path("e.tbx")), newBytes);
+    EXPECT_EQ(ReadBytes(Path("e.tbx")), newBytes);
 }
 
 TEST_F(SafeSave, BackupOfACrashedSaveIsTakenByTheNextSaveOfItsDestination)
@@ -172,7 +145,7 @@ TEST_F(SafeSave, BackupOfACrashedSaveIsTakenByTheNextSaveOfItsDestination)
         Put(Path("d.tbx.kovrel-backup"), oldBytes, 0600);
         document.failAt = failAt;
         EXPECT_EQ(SaveTo(Path("d.tbx")), failAt ? DiskFull : Success);
-        EXPECT_EQ(ReadAll(Path("d.tbx")), failAt ? oldBytes : newBytes);
+        EXPECT_EQ(ReadBytes(Path("d.tbx")), failAt ? oldBytes : newBytes);
         EXPECT_EQ(Names(), (std::vector<std::string> { "d.tbx", "s.tbx" }));
     }
 }
@@ -192,7 +165,7 @@ TEST_F(SafeSave, FailedReplaceStepGivesTheDestinationItsOldBytes)
     const ConvStatus status = SaveTo(Path("d.tbx"));
     FileSystem::SetReplaceStep(nullptr);
     EXPECT_TRUE(IsErrorStatus(status)) << status;
-    EXPECT_EQ(ReadAll(Path("d.tbx")), oldBytes);
+    EXPECT_EQ(ReadBytes(Path("d.tbx")), oldBytes);
     EXPECT_EQ(Names(), (std::vector<std::string> { "d.tbx", "s.tbx" }));
 }
 
@@ -223,9 +196,9 @@ TEST_F(SafeSave, OtherNamesAttributesAndModeStay)
     ASSERT_EQ(::setxattr(Path("labelled.tbx").c_str(), "user.kovrel", "kept", 4, 0), 0);
     for (const char* name : { "linked.tbx", "private.tbx", "labelled.tbx" }) {
         ASSERT_EQ(SaveTo(Path(name)), Success) << name;
-        EXPECT_EQ(ReadAll(Path(name)), newBytes) << name;
+        EXPECT_EQ(ReadBytes(Path(name)), newBytes) << name;
     }
-    EXPECT_EQ(ReadAll(Path("other.tbx")), newBytes);
+    EXPECT_EQ(ReadBytes(Path("other.tbx")), newBytes);
     EXPECT_TRUE(fs::equivalent(Path("linked.tbx"), Path("other.tbx")));
     char value[8] = {};
     EXPECT_EQ(::getxattr(Path("labelled.tbx").c_str(), "user.kovrel", value, sizeof value), 4) << value;
@@ -240,7 +213,7 @@ TEST_F(SafeSave, DanglingLinkGetsTheFileItNames)
     fs::create_symlink("real/t.tbx", Path("link.tbx"));
     ASSERT_EQ(SaveTo(Path("link.tbx")), Success);
     EXPECT_TRUE(fs::is_symlink(Path("link.tbx")));
-    EXPECT_EQ(ReadAll(Path("real/t.tbx")), newBytes);
+    EXPECT_EQ(ReadBytes(Path("real/t.tbx")), newBytes);
     EXPECT_EQ(Names("real"), std::vector<std::string> { "t.tbx" });
 }
 
@@ -260,12 +233,12 @@ TEST_F(SafeSave, KilledSaveLeavesTheOldOrTheNewFileAndNothingBeside)
         ::usleep(std::uniform_int_distribution<useconds_t>(0, useconds_t(took.count() * 3))(random));
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
-        const Bytes left = ReadAll(Path("d.tbx"));
+        const Bytes left = ReadBytes(Path("d.tbx"));
         ASSERT_TRUE(left == oldBytes || left == newBytes) << "run " << run << ": " << left.size() << " bytes";
         ++outcomes[left == newBytes];
         std::vector<std::string> names = Names();
         // A kill between linking the complete new file beside the destination and renaming it.
-        if (names.size() == 3 && left == oldBytes && ReadAll(Path(names[2])) == newBytes && fs::remove(Path(names[2])))
+        if (names.size() == 3 && left == oldBytes && ReadBytes(Path(names[2])) == newBytes && fs::remove(Path(names[2])))
             names.pop_back(), ++linkedOnly;
         ASSERT_EQ(names, (std::vector<std::string> { "d.tbx", "s.tbx" })) << run;
     }
@@ -301,7 +274,7 @@ protected:
 
     void ExpectNewBytesAndOwner(const std::string& path, unsigned owner)
     {
-        EXPECT_EQ(ReadAll(path), newBytes) << path;
+        EXPECT_EQ(ReadBytes(path), newBytes) << path;
         EXPECT_EQ(Info(path).st_uid, owner) << path;
         EXPECT_TRUE(FileSystem::LeftoverBackup(path).empty());
     }
@@ -330,7 +303,7 @@ TEST_F(AsAnotherUser, BindMountedDestination)
     if (!Run("mount --bind '" + Path("mounted.tbx") + "' '" + Path("d.tbx") + "' 2>/dev/null"))
         GTEST_SKIP() << "bind mounts are refused here";
     EXPECT_EQ(SaveTo(Path("d.tbx")), Success);
-    EXPECT_EQ(ReadAll(Path("mounted.tbx")), newBytes);
+    EXPECT_EQ(ReadBytes(Path("mounted.tbx")), newBytes);
     ExpectNewBytesAndOwner(Path("d.tbx"), 0);
     EXPECT_TRUE(Run("umount '" + Path("d.tbx") + "'"));
 }

@@ -32,12 +32,6 @@ SourceFile NewFile(std::uint16_t version)
     return file;
 }
 
-int Parse(const Bytes& bytes, TabrixRecord& record)
-{
-    ExactImage image(bytes);
-    return ParseRecord(image.Image(), record);
-}
-
 // Every field of the record against the file it was parsed from.
 void ExpectFields(const TabrixRecord& record, const SourceFile& file)
 {

@@ -1,7 +1,6 @@
 // The three writers against bytes built on the test's side from the conversion rules.
 #include "EngineTestSupport.h"
 
-#include "engine/RecordWriters.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -9,18 +8,6 @@
 #include <climits>
 
 namespace {
-
-struct Writer {
-    const char* name;
-    FormatVersion version;
-    ConvStatus (*write)(CFile&, const TabrixRecord&);
-};
-
-const Writer writers[] = {
-    { "1.0", version10, WriteVersion10 },
-    { "1.1", version11, WriteVersion11 },
-    { "1.2", version12, WriteVersion12 },
-};
 
 std::string Text(std::initializer_list<char> bytes) { return std::string(bytes.begin(), bytes.end()); }
 
@@ -64,14 +51,6 @@ std::vector<NamedSource> Sources()
         { "new layout 0x0100, W4 5", oddOld },
         { "new layout 0x0205, W4 6", oddNew },
     };
-}
-
-TabrixRecord Parsed(const Bytes& bytes)
-{
-    TabrixRecord record;
-    ExactImage image(bytes);
-    EXPECT_EQ(ParseRecord(image.Image(), record), 1);
-    return record;
 }
 
 std::uint32_t WordAt(const Bytes& bytes, std::size_t offset)
@@ -150,8 +129,7 @@ TEST(Writers, WorkedExamplesOfTheSmallestFiles)
     EXPECT_EQ(file10.bytes, expected10);
     TabrixRecord parsed10;
     parsed10.extWords = { 9, 9, 9, 9 };
-    ExactImage image10(file10.bytes);
-    ASSERT_EQ(ParseRecord(image10.Image(), parsed10), 1);
+    ASSERT_EQ(Parse(file10.bytes, parsed10), 1);
     EXPECT_EQ(parsed10.version, version10);
     EXPECT_EQ(parsed10.extWords, (std::array<std::uint32_t, 4> { 0, 0, 0, 0 }));
     EXPECT_EQ(parsed10.tailWords, (std::array<std::uint32_t, 3> { 2, 1, 2 }));

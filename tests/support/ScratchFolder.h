@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,11 +16,16 @@
 #include <sys/stat.h>
 #endif
 
-// The file's bytes; none when it cannot be read.
+// The file's bytes, read in large pieces to its end (quick under the sanitizers, and a pipe's
+// bytes too); none when it cannot be read.
 inline std::vector<std::uint8_t> ReadBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+    std::vector<std::uint8_t> bytes;
+    char piece[1 << 16];
+    while (in.read(piece, sizeof piece) || in.gcount() > 0)
+        bytes.insert(bytes.end(), piece, piece + in.gcount());
+    return bytes;
 }
 
 // Creates or replaces the file; false when it could not be written whole.

@@ -15,7 +15,7 @@
 using Bytes = std::vector<std::uint8_t>;
 
 // The upper half of the first word that marks the new layout.
-inline constexpr std::uint32_t newLayoutMarker = 0xFFFF0000;
+inline constexpr std::uint32_t newLayoutMark = 0xFFFF0000;
 inline constexpr std::size_t blockSize = 60;
 
 // A string list as it is stored: the signed count, then (for a count above 0) the entries.
@@ -121,7 +121,7 @@ inline Bytes OldLayout(TabrixFields file)
 inline TabrixFields AsNewLayout(TabrixFields file, FormatVersion version)
 {
     file.newLayout = true;
-    file.headWord = newLayoutMarker | (file.headWord & 0xFFFF);
+    file.headWord = newLayoutMark | (file.headWord & 0xFFFF);
     file.version = version;
     return file;
 }
@@ -135,7 +135,7 @@ inline TabrixFields Converted(const TabrixFields& source, FormatVersion target)
     TabrixFields result = source;
     const std::uint32_t head = source.newLayout ? source.headWord & 0xFFFF : source.headWord;
     result.newLayout = target != version10;
-    result.headWord = result.newLayout ? newLayoutMarker | (head & 0xFFFF) : head;
+    result.headWord = result.newLayout ? newLayoutMark | (head & 0xFFFF) : head;
     result.version = target;
     if (target != version12) {
         std::uint32_t& w4 = result.words[3];
