@@ -4,7 +4,6 @@
 
 #include <filesystem>
 
-
 namespace {
 
 class SaveFailure : public ::testing::Test {
@@ -56,8 +55,10 @@ TEST_F(SaveFailure, EveryFailedWriteGivesItsCauseAndLeavesTheDestination)
     const FileErrorCause causes[] = { FileErrorCause::DiskFull, FileErrorCause::DirectoryFull, FileErrorCause::HardIO,
         FileErrorCause::AccessDenied, FileErrorCause::SharingViolation, FileErrorCause::Generic };
     for (std::uint8_t minor : { 0, 1, 2 }) {
+        // A write per word, version field and block, two for the lead (length, text), and per list
+        // its count and one run of strings: every field of the layout is a failure point of its own.
         const int total = CountWrites(minor);
-        ASSERT_GE(total, 20);
+        ASSERT_EQ(total, minor == 0 ? 1 + 9 + 4 + 2 + 2 * 2 : 1 + 1 + 9 + 4 + 4 + 2 + 2 * 2 + 3);
         for (int k = 1; k <= total; ++k) {
             for (auto cause : causes) {
                 Arm(k, cause);
