@@ -16,12 +16,11 @@ if [ "$free" -lt $((2200 * 1024)) ]; then
 fi
 run=
 case $tool in *.exe) run=$here/scripts/wine-run ;; esac
-failures=0
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+. "$here/tests/support/ShellChecks.sh"
 
 for program in "$tool" "$@"; do
   case $program in
-    *.exe) "$objdump" -p "$program" | grep -qi 'large address aware' || fail "$program is not large-address-aware" ;;
+    *.exe) check "$program is large-address-aware" yes "$("$objdump" -p "$program" | grep -qi 'large address aware' && echo yes)" ;;
   esac
 done
 
@@ -30,17 +29,14 @@ done
 convert() {
   kind=$1 name=$2
   shift 2
-  "$here/bench/generate" "$kind" "$name" "$@" || { fail "making $name"; return; }
+  "$here/bench/generate" "$kind" "$name" "$@" || { check "making $name" 0 $?; return; }
   $run "$tool" convert --to 1.1 "$name" out.tbx
-  status=$?
-  [ "$status" -eq 0 ] || fail "$name: status $status"
-  [ "$(wc -c <"$name")" = "$(wc -c <out.tbx)" ] || fail "$name: the lengths differ"
-  differences=$(cmp -l "$name" out.tbx | awk '{ print $1, $2, $3 }')
-  [ "$differences" = "5 2 1" ] || fail "$name: differs in [$(echo "$differences" | head -5)]"
+  check "$name: status" 0 $?
+  check "$name: length" "$(wc -c <"$name")" "$(wc -c <out.tbx)"
+  check "$name: differences" "5 2 1" "$(cmp -l "$name" out.tbx | head -5 | awk '{ print $1, $2, $3 }')"
   rm -f "$name" out.tbx
 }
 
 convert huge ordinary.tbx --size 1G
 convert empty empty.tbx --strings 200000000
-[ "$failures" -eq 0 ] && echo "both files converted byte for byte"
-[ "$failures" -eq 0 ]
+finish

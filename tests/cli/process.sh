@@ -5,15 +5,8 @@ tool=$1
 seeds=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+. "$(cd "$(dirname "$0")" && pwd)/../support/ShellChecks.sh"
 cd "$work" || exit 1
-failures=0
-
-check() { # description, expected, actual
-  if [ "$2" != "$3" ]; then
-    echo "FAILED: $1: expected [$2], got [$3]"
-    failures=$((failures + 1))
-  fi
-}
 
 # A 1.2 file of the shortest size: no lead string, list counts below 0.
 "$seeds" seeds && cp seeds/v12-negative small.tbx
@@ -61,5 +54,4 @@ mkdir outdir
 check "batch into a folder" "" "$(cat err)"
 check "batch wrote both" "old.tbx small.tbx" "$(ls outdir | tr '\n' ' ' | sed 's/ $//')"
 
-[ "$failures" -eq 0 ] && echo "all process checks passed"
-exit "$failures"
+finish

@@ -1,9 +1,8 @@
 // A save keeps the old content until the new one is complete, goes wherever a plain write goes
 // and loses nothing that hangs on the destination. Run as root and as nobody (ctest's _as_user).
-#include "engine/TabrixDocument.h"
+#include "DocumentTestSupport.h"
+
 #include "platform/FileSystem.h"
-#include "support/ScratchFolder.h"
-#include "support/TabrixFile.h"
 
 #include <gtest/gtest.h>
 
@@ -50,15 +49,13 @@ Bytes SourceBytes(std::size_t entries, std::size_t length)
         version12);
 }
 
-// Fails its write number failAt; notes whether another program could read the new file.
-class Document : public TabrixDocument {
+// Fails its write number failAt with a full disk; notes whether another program could read the new file.
+class Document : public ProbedDocument {
 public:
-    using TabrixDocument::TabrixDocument;
+    using ProbedDocument::ProbedDocument;
     void Write(const void* buffer, std::size_t count) override
     {
-        if (++writes == failAt)
-            throw CFileException(FileErrorCause::DiskFull, -1, GetFilePath());
-        if (writes == 1) {
+        if (writes == 0) {
 #ifdef _WIN32
             HANDLE other = ::CreateFileA(GetFilePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                 OPEN_EXISTING, 0, nullptr);
@@ -69,9 +66,8 @@ public:
             openToOthers = ::fstat(int(GetHandle()), &info) != 0 || (info.st_mode & 077) != 0;
 #endif
         }
-        TabrixDocument::Write(buffer, count);
+        ProbedDocument::Write(buffer, count);
     }
-    int writes = 0, failAt = 0;
     bool openToOthers = true;
 };
 
@@ -82,10 +78,9 @@ protected:
     void Load(std::size_t entries, std::size_t length)
     {
         newBytes = SourceBytes(entries, length);
-        Put(Path("s.tbx"), newBytes);
-        ASSERT_EQ(document.SetSourcePath(Path("s.tbx").c_str()), 1);
-        ASSERT_EQ(document.Load(), Success);
+        LoadFrom(document, Path("s.tbx"), newBytes);
         document.SetTargetVersion(1, 2);
+        document.cause = FileErrorCause::DiskFull;
     }
 
     ConvStatus SaveTo(const std::string& path)
