@@ -12,21 +12,13 @@ namespace {
 
 SourceFile OldFile()
 {
-    SourceFile file;
-    file.headWord = 0x00000007;
-    file.words = { 1, 2, 3, 4, 5, 6, 7, 8, 9 };
-    file.lead = "lead";
-    file.listA = { "a1", "", "a3" };
-    file.listB = { "b1" };
-    return file;
+    return { .headWord = 7, .words = { 1, 2, 3, 4, 5, 6, 7, 8, 9 }, .lead = "lead", .listA = { "a1", "", "a3" },
+        .listB = { "b1" } };
 }
 
 SourceFile NewFile(std::uint16_t version)
 {
-    SourceFile file = OldFile();
-    file.newLayout = true;
-    file.headWord = 0xFFFF1234;
-    file.version = version;
+    SourceFile file = AsNewLayout(OldFile(), version);
     file.extWords = { 0x81, 0x82, 0x83, 0x84 };
     file.tailWords = { 0x91, 0x92, 0x93 };
     return file;
@@ -121,11 +113,7 @@ TEST(ParseRecord, EveryStrictPrefixFailsWithoutReadingPastIt)
     negative.listA = StoredList::Negative(-1);
     negative.listB = { std::string(255, 'q'), std::string("n\0l", 3) };
     files.push_back(negative);
-    SourceFile empty = OldFile();
-    empty.lead.clear();
-    empty.listA = {};
-    empty.listB = {};
-    files.push_back(empty);
+    files.push_back({ .headWord = 7, .words = { 1, 2, 3, 4, 5, 6, 7, 8, 9 } }); // no lead string, empty lists
     SourceFile lastString = OldFile();
     lastString.listB = { "", "last" };
     files.push_back(lastString);

@@ -59,25 +59,6 @@ std::uint32_t WordAt(const Bytes& bytes, std::size_t offset)
         | std::uint32_t(bytes.at(offset + 2)) << 16 | std::uint32_t(bytes.at(offset + 3)) << 24;
 }
 
-// The status of each cause: file failures end in 4 to 9, never in 2.
-ConvStatus ExpectedStatus(FileErrorCause cause)
-{
-    switch (static_cast<int>(cause)) {
-    case 2: case 3:
-        return FileNotFound;
-    case 4:
-        return TooManyOpenFiles;
-    case 5:
-        return AccessDenied;
-    case 8: case 13:
-        return DiskFull;
-    case 10:
-        return HardwareError;
-    default:
-        return CannotOpen;
-    }
-}
-
 }
 
 TEST(Writers, EveryLayoutIntoEveryLayoutGivesTheConvertedBytes)
@@ -151,10 +132,8 @@ TEST(Writers, W4MappingOnlyForOneZeroAndOneOneAndRecordUnchanged)
             CollectingFile file;
             ASSERT_EQ(writer.write(file, record), Success);
             const std::size_t w1 = writer.version == version10 ? 4 : 6;
-            const std::uint32_t expected = writer.version == version10 ? c.as10
-                : writer.version == version11                            ? c.as11
-                                                                         : c.as12;
-            EXPECT_EQ(WordAt(file.bytes, w1 + 12), expected) << writer.name << " W4 " << c.held;
+            const std::uint32_t expected[] = { c.as10, c.as11, c.as12 };
+            EXPECT_EQ(WordAt(file.bytes, w1 + 12), expected[&writer - writers]) << writer.name << " W4 " << c.held;
             // Only W4 is ever mapped, whatever the other words hold.
             for (std::size_t i = 0; i < 9; ++i) {
                 if (i != 3) {
@@ -233,7 +212,7 @@ TEST(WriterFailures, AFailureAtAnyByteEndsTheWriterWithItsCause)
                 const FileErrorCause cause = causes[k % causeCount];
                 CollectingFile file;
                 file.FailAfter(k, cause);
-                ASSERT_EQ(writer.write(file, record), ExpectedStatus(cause));
+                ASSERT_EQ(writer.write(file, record), StatusFromCause(cause));
                 // Stopped at once: one refused write, nothing after it, no flush.
                 ASSERT_EQ(file.failedWrites, 1);
                 ASSERT_EQ(file.flushCalls, 0);
@@ -252,7 +231,7 @@ TEST(WriterFailures, AFailingFlushIsTheWritersStatus)
             CollectingFile file;
             file.failFlush = true;
             file.cause = cause;
-            EXPECT_EQ(writer.write(file, record), ExpectedStatus(cause)) << writer.name;
+            EXPECT_EQ(writer.write(file, record), StatusFromCause(cause)) << writer.name;
             EXPECT_EQ(file.bytes, Encode(Converted(Sources().front().file, writer.version))) << writer.name;
         }
     }
