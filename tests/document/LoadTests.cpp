@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <iterator>
-#include <limits>
+#include <cstdint>
 
 namespace {
 
@@ -142,15 +141,11 @@ TEST_F(Load, StateFollowsTheTable)
 
 TEST_F(Load, LengthThatNoBufferCanHoldIsOutOfMemory)
 {
-    const std::uint64_t lengths[] = {
-        std::numeric_limits<std::uint64_t>::max(),
-        std::numeric_limits<std::size_t>::max(), // L + 1 wraps to 0
-        std::uint64_t(std::numeric_limits<std::ptrdiff_t>::max()),
-    };
-    std::vector<std::uint64_t> all(std::begin(lengths), std::end(lengths));
+    // The size's maximum: L + 1 wraps to 0.
+    std::vector<std::uint64_t> all = { UINT64_MAX, SIZE_MAX, std::uint64_t(PTRDIFF_MAX) };
     // A 4 GiB file: its length wraps to 0 when cut to a 32-bit size.
     if constexpr (sizeof(std::size_t) < sizeof(std::uint64_t))
-        all.push_back(std::uint64_t(std::numeric_limits<std::size_t>::max()) + 1);
+        all.push_back(std::uint64_t(SIZE_MAX) + 1);
     for (auto length : all) {
         ProbedDocument document(sample.c_str());
         document.fakeLength = length;

@@ -39,7 +39,6 @@ constexpr unsigned readWriteToAll = 0x0042;   // read and write an existing file
 
 #ifdef _WIN32
 constexpr long fileNotFoundError = ERROR_FILE_NOT_FOUND;
-constexpr long sharingError = ERROR_SHARING_VIOLATION;
 #else
 constexpr long fileNotFoundError = ENOENT;
 #endif
@@ -98,12 +97,11 @@ using CFileFlush = CFileTest;
 
 TEST_F(CFileOpen, LoadFlagsOpenAnExistingFileOnly)
 {
-    const std::string& path = digits;
     CFile file;
-    OpenResult existing = TryOpen(file, path, loadFlags);
+    OpenResult existing = TryOpen(file, digits, loadFlags);
     ASSERT_TRUE(existing.opened);
     EXPECT_TRUE(file.IsOpen());
-    EXPECT_EQ(file.GetFilePath(), path);
+    EXPECT_EQ(file.GetFilePath(), digits);
     EXPECT_EQ(ReadAll(file, 10), "0123456789");
     // Opened for reading: writing is refused, the file keeps its bytes.
     try {
@@ -114,7 +112,7 @@ TEST_F(CFileOpen, LoadFlagsOpenAnExistingFileOnly)
         EXPECT_EQ(failure.cause, FileErrorCause::AccessDenied);
     }
     file.Close();
-    EXPECT_EQ(ReadBytes(path), Digits());
+    EXPECT_EQ(ReadBytes(digits), Digits());
 
     const std::string missing = folder.File("missing.tbx");
     CFile other;
@@ -178,9 +176,8 @@ TEST_F(CFileOpen, SaveFlagsCreateOrCutToLengthZero)
 
 TEST_F(CFileLength, GivesTheSizeAndLeavesThePosition)
 {
-    const std::string& path = digits;
     CFile reader;
-    ASSERT_TRUE(TryOpen(reader, path, loadFlags).opened);
+    ASSERT_TRUE(TryOpen(reader, digits, loadFlags).opened);
     EXPECT_EQ(ReadAll(reader, 3), "012");
     EXPECT_EQ(reader.GetLength(), 10u);
     EXPECT_EQ(ReadAll(reader, 100), "3456789");
@@ -202,9 +199,8 @@ TEST_F(CFileLength, GivesTheSizeAndLeavesThePosition)
 
 TEST_F(CFileRead, FewerBytesAtTheEndWithoutFailure)
 {
-    const std::string& path = digits;
     CFile file;
-    ASSERT_TRUE(TryOpen(file, path, loadFlags).opened);
+    ASSERT_TRUE(TryOpen(file, digits, loadFlags).opened);
     char buffer[100];
     EXPECT_EQ(file.Read(buffer, 0), 0u);
     EXPECT_EQ(file.Read(buffer, sizeof buffer), 10u);
@@ -261,14 +257,13 @@ TEST_F(CFileWrite, ZeroBytesDoNothingAndChunksArriveInOrder)
 
 TEST_F(CFileWrite, AReadAfterAWriteSeesTheFileAsWritten)
 {
-    const std::string& path = digits;
     CFile file;
-    ASSERT_TRUE(TryOpen(file, path, readWriteToAll).opened);
+    ASSERT_TRUE(TryOpen(file, digits, readWriteToAll).opened);
     WriteText(file, "ab");
     EXPECT_EQ(ReadAll(file, 3), "234");
     WriteText(file, "XY");
     file.Close();
-    EXPECT_EQ(TextOf(ReadBytes(path)), "ab234XY789");
+    EXPECT_EQ(TextOf(ReadBytes(digits)), "ab234XY789");
 }
 
 TEST_F(CFileClose, ClosingAndDestroyingWriteOutAndLetOthersIn)
@@ -353,43 +348,41 @@ protected:
     {
         EXPECT_EQ(Refusal(result), FileErrorCause::SharingViolation);
 #ifdef _WIN32
-        EXPECT_EQ(result.failure.osError, sharingError);
+        EXPECT_EQ(result.failure.osError, ERROR_SHARING_VIOLATION);
 #endif
     }
-
-    const std::string& path = digits;
 };
 
 TEST_F(CFileSharing, AReaderKeepsWritersOutAndLetsReadersIn)
 {
     CFile reader;
-    ASSERT_TRUE(TryOpen(reader, path, loadFlags).opened);
+    ASSERT_TRUE(TryOpen(reader, digits, loadFlags).opened);
     CFile writer;
-    ExpectRefused(TryOpen(writer, path, saveFlags));
-    ExpectRefused(TryOpen(writer, path, writeExisting));
+    ExpectRefused(TryOpen(writer, digits, saveFlags));
+    ExpectRefused(TryOpen(writer, digits, writeExisting));
     EXPECT_FALSE(writer.IsOpen());
     // The refused save's create did not cut the file.
-    EXPECT_EQ(ReadBytes(path), Digits());
+    EXPECT_EQ(ReadBytes(digits), Digits());
 
     CFile secondReader;
-    ASSERT_TRUE(TryOpen(secondReader, path, loadFlags).opened);
+    ASSERT_TRUE(TryOpen(secondReader, digits, loadFlags).opened);
     EXPECT_EQ(ReadAll(secondReader, 10), "0123456789");
     EXPECT_EQ(ReadAll(reader, 10), "0123456789");
     reader.Close();
-    ExpectRefused(TryOpen(writer, path, saveFlags));
+    ExpectRefused(TryOpen(writer, digits, saveFlags));
     secondReader.Close();
-    EXPECT_TRUE(TryOpen(writer, path, saveFlags).opened);
+    EXPECT_TRUE(TryOpen(writer, digits, saveFlags).opened);
 }
 
 TEST_F(CFileSharing, AWriterKeepsReadersOut)
 {
     CFile writer;
-    ASSERT_TRUE(TryOpen(writer, path, saveFlags).opened);
+    ASSERT_TRUE(TryOpen(writer, digits, saveFlags).opened);
     WriteText(writer, "written");
     CFile reader;
-    ExpectRefused(TryOpen(reader, path, loadFlags));
+    ExpectRefused(TryOpen(reader, digits, loadFlags));
     writer.Close();
-    ASSERT_TRUE(TryOpen(reader, path, loadFlags).opened);
+    ASSERT_TRUE(TryOpen(reader, digits, loadFlags).opened);
     EXPECT_EQ(ReadAll(reader, 100), "written");
 }
 
@@ -399,9 +392,9 @@ TEST_F(CFileSharing, TwoWritersBothGetIn)
     GTEST_SKIP() << "flock has no shared write lock: the emulation keeps a second writer out";
 #else
     CFile writer;
-    ASSERT_TRUE(TryOpen(writer, path, saveFlags).opened);
+    ASSERT_TRUE(TryOpen(writer, digits, saveFlags).opened);
     CFile secondWriter;
-    EXPECT_TRUE(TryOpen(secondWriter, path, saveFlags).opened);
+    EXPECT_TRUE(TryOpen(secondWriter, digits, saveFlags).opened);
 #endif
 }
 
@@ -411,8 +404,8 @@ TEST_F(CFileSharing, AProgramThatTakesNoLocksIsKeptOut)
     GTEST_SKIP() << "flock locks are advisory: a program that takes none is not kept out";
 #else
     CFile reader;
-    ASSERT_TRUE(TryOpen(reader, path, loadFlags).opened);
-    HANDLE other = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    ASSERT_TRUE(TryOpen(reader, digits, loadFlags).opened);
+    HANDLE other = CreateFileA(digits.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     EXPECT_EQ(other, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
@@ -426,13 +419,13 @@ TEST_F(CFileSharing, AProgramThatTakesNoLocksIsKeptOut)
 TEST_F(CFileSharing, AnotherProcessIsKeptOutWhileTheFileIsWritten)
 {
     CFile writer;
-    ASSERT_TRUE(TryOpen(writer, path, saveFlags).opened);
+    ASSERT_TRUE(TryOpen(writer, digits, saveFlags).opened);
     pid_t child = fork();
     ASSERT_NE(child, -1);
     if (child == 0) {
         CFile reader;
         CFileException failure;
-        bool opened = reader.Open(path.c_str(), loadFlags, &failure);
+        bool opened = reader.Open(digits.c_str(), loadFlags, &failure);
         _exit(opened ? 100 : static_cast<int>(failure.cause));
     }
     int status = 0;
