@@ -3,6 +3,7 @@
 #include "app/AboutDialog.h"
 #include "app/ConverterDialog.h"
 #include "app/resource.h"
+#include "engine/FormatVersion.h"
 #include "gui/GuiSupport.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,6 @@
 
 namespace {
 
-const std::wstring converterTitle = L"Tabrix ファイルコンバータ";
 const std::wstring aboutTitle = L"Kovrel のﾊﾞｰｼﾞｮﾝ情報 ";
 
 class InspectableConverterDialog : public ConverterDialog {
@@ -31,69 +31,40 @@ protected:
     }
 };
 
-std::vector<std::wstring> ListTexts(HWND list)
+// The target list offers texts in this order, each with its version, 1.0 to 1.2, as item data.
+void ExpectVersionList(HWND list, const std::vector<std::wstring>& texts)
 {
-    std::vector<std::wstring> texts;
-    LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
+    ASSERT_EQ(SendMessageW(list, CB_GETCOUNT, 0, 0), LRESULT(texts.size()));
+    for (std::uint8_t i = 0; i < texts.size(); ++i) {
         wchar_t text[64] = {};
-        SendMessageW(list, CB_GETLBTEXT, WPARAM(i), LPARAM(text));
-        texts.push_back(text);
+        SendMessageW(list, CB_GETLBTEXT, i, LPARAM(text));
+        EXPECT_EQ(text, texts[i]);
+        EXPECT_EQ(SendMessageW(list, CB_GETITEMDATA, i, 0), MakeVersion(1, i));
     }
-    return texts;
 }
-
-std::vector<LRESULT> ListData(HWND list)
-{
-    std::vector<LRESULT> data;
-    LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i)
-        data.push_back(SendMessageW(list, CB_GETITEMDATA, WPARAM(i), 0));
-    return data;
-}
-
-struct LiveControl {
-    int id;
-    const wchar_t* className;
-    const wchar_t* text;
-    DWORD style;
-};
 
 TEST(ConverterDialogStart, ShowsEveryControlInTabOrderWithBlankLabelAndDisabledOk)
 {
-    const DWORD child = WS_CHILD | WS_VISIBLE;
-    const LiveControl expected[] = {
-        { -1, L"Static", L"変換元(&S)", child | SS_LEFT | WS_GROUP },
-        { IDC_SOURCE_PATH, L"Edit", L"", child | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL },
-        { IDC_SOURCE_BROWSE, L"Button", L"参照(&B)...", child | BS_PUSHBUTTON | WS_TABSTOP },
-        { -1, L"Static", L"作成したTabrix のバージョン：", child | SS_LEFT | WS_GROUP },
-        { IDC_SOURCE_VERSION, L"Static", L"", child | SS_CENTER | SS_SUNKEN | WS_GROUP },
-        { -1, L"Static", L"変換先(&D)", child | SS_LEFT | WS_GROUP },
-        { IDC_DEST_PATH, L"Edit", L"", child | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL },
-        { IDC_DEST_BROWSE, L"Button", L"参照(&R)...", child | BS_PUSHBUTTON | WS_TABSTOP },
-        { -1, L"Static", L"新しいファイルのバージョン(&V)", child | SS_LEFT | WS_GROUP },
-        { IDC_TARGET_VERSION, L"ComboBox", L"", child | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP },
-        { IDOK, L"Button", L"OK", child | BS_DEFPUSHBUTTON | WS_TABSTOP | WS_DISABLED },
-        { IDC_CLOSE, L"Button", L"閉じる(&C)", child | BS_PUSHBUTTON | WS_TABSTOP },
-    };
     InspectableConverterDialog dialog;
     ShowAndCancel(dialog, [&](HWND window) {
-        EXPECT_EQ(WindowText(window), converterTitle);
+        EXPECT_EQ(WideText(window), driver::converterTitle);
         size_t index = 0;
         for (HWND control = GetWindow(window, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT), ++index) {
-            ASSERT_LT(index, std::size(expected));
+            ASSERT_LT(index, converterControls.size());
             SCOPED_TRACE("control " + std::to_string(index));
-            const LiveControl& want = expected[index];
+            const DesignedControl& want = converterControls[index];
             EXPECT_EQ(WORD(GetDlgCtrlID(control)), WORD(want.id));
-            EXPECT_EQ(ClassOf(control), want.className);
-            EXPECT_EQ(WindowText(control), want.text);
+            EXPECT_EQ(_stricmp(driver::ClassName(control).c_str(), want.className), 0);
+            // Shown, the version label is blank and OK disabled until a request is valid.
+            EXPECT_EQ(WideText(control), want.id == IDC_SOURCE_VERSION ? L"" : want.text);
             // The system turns an edit's border into its client edge and gives the combo
             // box's scroll bar to its list; the template test checks those bits.
             const DWORD moved = WS_BORDER | WS_VSCROLL;
-            EXPECT_EQ(DWORD(GetWindowLongW(control, GWL_STYLE)) & ~moved, want.style & ~moved)
+            const DWORD style = want.id == IDOK ? want.style | WS_DISABLED : want.style;
+            EXPECT_EQ(DWORD(GetWindowLongW(control, GWL_STYLE)) & ~moved, style & ~moved)
                 << std::hex << GetWindowLongW(control, GWL_STYLE);
         }
-        EXPECT_EQ(index, std::size(expected));
+        EXPECT_EQ(index, converterControls.size());
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDOK)));
         EXPECT_EQ(GetFocus(), GetDlgItem(window, IDC_SOURCE_PATH));
         EXPECT_EQ(dialog.versionFormat, "%d.%d");
@@ -105,8 +76,7 @@ TEST(ConverterDialogStart, OffersVersions10To12WithTheirFormatVersionAndNothingS
     InspectableConverterDialog dialog;
     ShowAndCancel(dialog, [&](HWND window) {
         HWND list = GetDlgItem(window, IDC_TARGET_VERSION);
-        EXPECT_EQ(ListTexts(list), (std::vector<std::wstring> { L"1.0", L"1.1", L"1.2" }));
-        EXPECT_EQ(ListData(list), (std::vector<LRESULT> { 0x0100, 0x0101, 0x0102 }));
+        ExpectVersionList(list, { L"1.0", L"1.1", L"1.2" });
         EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), CB_ERR);
     });
 }
@@ -130,10 +100,8 @@ TEST(ConverterDialogStart, VersionTextsFollowTheLabelsTemplate)
         dialog.versionTemplate = test.versionTemplate;
         ShowAndCancel(dialog, [&](HWND window) {
             EXPECT_EQ(dialog.versionFormat, test.versionTemplate);
-            EXPECT_EQ(WindowText(GetDlgItem(window, IDC_SOURCE_VERSION)), L"");
-            HWND list = GetDlgItem(window, IDC_TARGET_VERSION);
-            EXPECT_EQ(ListTexts(list), test.texts);
-            EXPECT_EQ(ListData(list), (std::vector<LRESULT> { 0x0100, 0x0101, 0x0102 }));
+            EXPECT_EQ(WideText(GetDlgItem(window, IDC_SOURCE_VERSION)), L"");
+            ExpectVersionList(GetDlgItem(window, IDC_TARGET_VERSION), test.texts);
         });
     }
 }
@@ -231,7 +199,7 @@ TEST(ConverterDialogSystemMenu, Commands16To31OpenTheAboutBoxOthersKeepTheirDefa
     for (UINT command = 16; command <= 31; ++command) {
         steps.push_back(Post(dialog, WM_SYSCOMMAND, command));
         steps.push_back([&, command] {
-            HWND about = FindThreadWindow(L"#32770", aboutTitle);
+            HWND about = FindOwnDialog(aboutTitle);
             if (!about || !IsWindowVisible(about))
                 return false;
             // Modal over the converter, which it is owned by.
@@ -241,14 +209,14 @@ TEST(ConverterDialogSystemMenu, Commands16To31OpenTheAboutBoxOthersKeepTheirDefa
             PostMessageA(about, WM_COMMAND, IDOK, 0);
             return true;
         });
-        steps.push_back([&] { return !FindThreadWindow(L"#32770", aboutTitle) && IsWindowEnabled(dialog.GetSafeHwnd()); });
+        steps.push_back([&] { return !FindOwnDialog(aboutTitle) && IsWindowEnabled(dialog.GetSafeHwnd()); });
     }
     // The command right after the range is left to the system, which has nothing to do for it.
     int waited = 0;
     bool aboutAfterRange = false;
     steps.push_back(Post(dialog, WM_SYSCOMMAND, 32));
     steps.push_back([&] {
-        aboutAfterRange = aboutAfterRange || FindThreadWindow(L"#32770", aboutTitle);
+        aboutAfterRange = aboutAfterRange || FindOwnDialog(aboutTitle);
         return ++waited >= 15;
     });
     // Close from the system menu is the system's own behaviour too: it ends the dialog.
@@ -293,12 +261,12 @@ TEST(AboutBox, ShowsIconVersionLineAndClosesWithOkOrEsc)
         auto outcome = RunModalLoop([&] { return about.DoModal(); },
             {
                 WhenShown(about, [&](HWND window) {
-                    EXPECT_EQ(WindowText(window), aboutTitle);
+                    EXPECT_EQ(WideText(window), aboutTitle);
                     HWND icon = GetWindow(window, GW_CHILD);
                     ASSERT_NE(icon, nullptr);
                     EXPECT_NE(SendMessageW(icon, STM_GETICON, 0, 0), 0);
                     HWND line = GetWindow(icon, GW_HWNDNEXT);
-                    EXPECT_EQ(WindowText(line), L"Tabrix ファイルコンバータ：Kovrel Version 1.2");
+                    EXPECT_EQ(WideText(line), L"Tabrix ファイルコンバータ：Kovrel Version 1.2");
                     test.close(window);
                 }),
             });

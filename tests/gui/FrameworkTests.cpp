@@ -159,12 +159,12 @@ TEST_F(MessageBoxTest, TheRealBoxShowsCaptionAndTextWithOnlyOk)
     auto outcome = RunModalLoop([] { return INT_PTR(AfxMessageBox(Narrow(L"ファイルが存在しません").c_str())); },
         {
             [&] {
-                HWND box = FindThreadWindow(L"#32770", L"gui_tests");
+                HWND box = FindOwnDialog(L"gui_tests");
                 if (!box || !IsWindowVisible(box))
                     return false;
                 for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-                    if (ClassOf(child) == L"Static" && !WindowText(child).empty())
-                        seenText = WindowText(child);
+                    if (driver::ClassName(child) == "Static" && !WideText(child).empty())
+                        seenText = WideText(child);
                 }
                 EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
                 EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);

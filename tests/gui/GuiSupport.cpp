@@ -1,10 +1,13 @@
 #include "gui/GuiSupport.h"
 
+#include "app/resource.h"
 #include "platform/CDialog.h"
 
 #include <gtest/gtest.h>
 
 namespace {
+
+const DWORD child = WS_CHILD | WS_VISIBLE;
 
 struct ModalState {
     std::vector<ModalStep> steps;
@@ -18,7 +21,7 @@ ModalState* activeRun = nullptr;
 
 BOOL CALLBACK EndThreadDialog(HWND window, LPARAM)
 {
-    if (ClassOf(window) == L"#32770")
+    if (driver::ClassName(window) == "#32770")
         EndDialog(window, -2);
     return TRUE;
 }
@@ -39,22 +42,6 @@ void CALLBACK DriveSteps(HWND, UINT, UINT_PTR, DWORD)
             ++state->next;
     }
     state->busy = false;
-}
-
-struct FindRequest {
-    const wchar_t* className;
-    const std::wstring* title;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
-{
-    auto* request = reinterpret_cast<FindRequest*>(parameter);
-    if (ClassOf(window) == request->className && WindowText(window) == *request->title) {
-        request->found = window;
-        return FALSE;
-    }
-    return TRUE;
 }
 
 } // namespace
@@ -105,45 +92,29 @@ void ShowAndCancel(CDialog& dialog, std::function<void(HWND)> inspect)
     EXPECT_EQ(outcome.result, IDCANCEL);
 }
 
-HWND FindThreadWindow(const wchar_t* className, const std::wstring& title)
+HWND FindOwnDialog(const std::function<bool(HWND)>& matches)
 {
-    FindRequest request { className, &title, nullptr };
-    EnumThreadWindows(GetCurrentThreadId(), MatchWindow, reinterpret_cast<LPARAM>(&request));
-    return request.found;
+    return driver::FindProcessDialog(GetCurrentProcessId(), matches);
 }
 
-std::wstring WindowText(HWND window)
+HWND FindOwnDialog(const std::wstring& title)
 {
-    int length = GetWindowTextLengthW(window);
-    std::wstring text(size_t(length) + 1, L'\0');
-    int copied = GetWindowTextW(window, text.data(), length + 1);
-    text.resize(size_t(copied > 0 ? copied : 0));
-    return text;
+    return FindOwnDialog([&](HWND window) { return WideText(window) == title; });
 }
 
-std::wstring Widen(const std::string& ansi)
-{
-    if (ansi.empty())
-        return {};
-    int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), nullptr, 0);
-    std::wstring wide(size_t(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), wide.data(), length);
-    return wide;
-}
-
-std::string Narrow(const std::wstring& wide)
-{
-    if (wide.empty())
-        return {};
-    int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string ansi(size_t(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), ansi.data(), length, nullptr, nullptr);
-    return ansi;
-}
-
-std::wstring ClassOf(HWND window)
-{
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
+// clang-format off
+const std::vector<DesignedControl> converterControls = {
+    { -1, "STATIC", L"変換元(&S)", child | SS_LEFT | WS_GROUP, 10, 10, 30, 10 },
+    { IDC_SOURCE_PATH, "EDIT", L"", child | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 45, 10, 120, 12 },
+    { IDC_SOURCE_BROWSE, "BUTTON", L"参照(&B)...", child | BS_PUSHBUTTON | WS_TABSTOP, 170, 10, 35, 15 },
+    { -1, "STATIC", L"作成したTabrix のバージョン：", child | SS_LEFT | WS_GROUP, 45, 25, 90, 10 },
+    { IDC_SOURCE_VERSION, "STATIC", L"%d.%d", child | SS_CENTER | SS_SUNKEN | WS_GROUP, 140, 25, 25, 10 },
+    { -1, "STATIC", L"変換先(&D)", child | SS_LEFT | WS_GROUP, 10, 45, 30, 10 },
+    { IDC_DEST_PATH, "EDIT", L"", child | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 45, 45, 120, 12 },
+    { IDC_DEST_BROWSE, "BUTTON", L"参照(&R)...", child | BS_PUSHBUTTON | WS_TABSTOP, 170, 45, 35, 15 },
+    { -1, "STATIC", L"新しいファイルのバージョン(&V)", child | SS_LEFT | WS_GROUP, 45, 65, 90, 10 },
+    { IDC_TARGET_VERSION, "COMBOBOX", L"", child | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP, 140, 65, 25, 55 },
+    { IDOK, "BUTTON", L"OK", child | BS_DEFPUSHBUTTON | WS_TABSTOP, 50, 95, 50, 15 },
+    { IDC_CLOSE, "BUTTON", L"閉じる(&C)", child | BS_PUSHBUTTON | WS_TABSTOP, 105, 95, 50, 15 },
+};
+// clang-format on

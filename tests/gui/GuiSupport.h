@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/DriverWindows.h"
 #include "support/TestApp.h"
 
 #include <windows.h>
@@ -8,6 +9,9 @@
 #include <string>
 #include <vector>
 
+using driver::Narrow;
+using driver::Widen;
+using driver::WideText;
 
 // Runs a modal loop (run) while a timer calls the steps in turn on the same thread, every
 // 20 ms: a step returns true when it is done. After timeoutMs every dialog of the thread is
@@ -29,10 +33,17 @@ ModalStep Post(CDialog& dialog, UINT message, WPARAM wParam, LPARAM lParam = 0);
 // dialog does not come up or does not end with IDCANCEL.
 void ShowAndCancel(CDialog& dialog, std::function<void(HWND)> inspect);
 
-// A top-level window of this thread with this class and title (UTF-16), or null.
-HWND FindThreadWindow(const wchar_t* className, const std::wstring& title);
-// Text in UTF-16 of a window, and ANSI (code page 932 under the tests) text turned into UTF-16.
-std::wstring WindowText(HWND window);
-std::wstring Widen(const std::string& ansi);
-std::string Narrow(const std::wstring& wide);
-std::wstring ClassOf(HWND window);
+// A visible dialog of this process that matches, or has this title; null when none shows.
+HWND FindOwnDialog(const std::function<bool(HWND)>& matches);
+HWND FindOwnDialog(const std::wstring& title);
+
+// A control as its template designs it; the style is complete, WS_CHILD | WS_VISIBLE included.
+struct DesignedControl {
+    int id;
+    const char* className;
+    const wchar_t* text;
+    DWORD style;
+    short x, y, cx, cy;
+};
+// The converter dialog's controls in tab order.
+extern const std::vector<DesignedControl> converterControls;

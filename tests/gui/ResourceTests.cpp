@@ -1,7 +1,8 @@
 // The resources as built into Kovrel.exe: dialog templates, strings, icon and version block.
 #include "app/resource.h"
 #include "gui/DialogTemplate.h"
-#include "gui/KovrelModule.h"
+#include "gui/GuiSupport.h"
+#include "support/DriverWindows.h"
 
 #include <gtest/gtest.h>
 
@@ -11,29 +12,28 @@
 namespace {
 
 const WORD japanese = MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN);
-const wchar_t* const font = L"ＭＳ Ｐゴシック";
-
-struct ExpectedItem {
-    int id;
-    const wchar_t* className;
-    const wchar_t* text;
-    DWORD style; // complete, WS_CHILD | WS_VISIBLE included
-    short x, y, cx, cy;
-};
 
 const DWORD child = WS_CHILD | WS_VISIBLE;
+// Titles of designed controls that are not texts: the program's icon, and any text but none.
+const wchar_t* const programIcon = nullptr;
+const wchar_t* const someText = L"\1";
 
-void ExpectItems(const DialogTemplate& dialog, const std::vector<ExpectedItem>& expected)
+void ExpectItems(const DialogTemplate& dialog, const std::vector<DesignedControl>& expected)
 {
     ASSERT_EQ(dialog.items.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE("control " + std::to_string(i));
         const TemplateItem& item = dialog.items[i];
-        const ExpectedItem& want = expected[i];
+        const DesignedControl& want = expected[i];
         EXPECT_EQ(WORD(item.id), WORD(want.id));
-        EXPECT_EQ(_wcsicmp(ClassNameOf(item.windowClass).c_str(), want.className), 0) << ClassNameOf(item.windowClass).size();
-        EXPECT_FALSE(item.title.isOrdinal);
-        EXPECT_EQ(item.title.text, want.text);
+        EXPECT_EQ(_stricmp(Narrow(ClassNameOf(item.windowClass)).c_str(), want.className), 0);
+        EXPECT_EQ(item.title.isOrdinal, want.text == programIcon);
+        if (want.text == programIcon)
+            EXPECT_EQ(item.title.ordinal, IDR_MAINFRAME);
+        else if (want.text == someText)
+            EXPECT_FALSE(item.title.text.empty());
+        else
+            EXPECT_EQ(item.title.text, want.text);
         EXPECT_EQ(item.style, want.style) << std::hex << item.style;
         EXPECT_EQ(item.exStyle, 0u);
         EXPECT_EQ(std::tuple(item.x, item.y, item.cx, item.cy), std::tuple(want.x, want.y, want.cx, want.cy));
@@ -41,77 +41,51 @@ void ExpectItems(const DialogTemplate& dialog, const std::vector<ExpectedItem>& 
     }
 }
 
+// At the origin, with no menu nor class of its own, in the Japanese 9-point font.
+void ExpectFrame(const DialogTemplate& dialog, DWORD style, DWORD exStyle, short cx, short cy, const wchar_t* title)
+{
+    EXPECT_EQ(dialog.style, style) << std::hex << dialog.style;
+    EXPECT_EQ(dialog.exStyle, exStyle) << std::hex << dialog.exStyle;
+    EXPECT_EQ(std::tuple(dialog.x, dialog.y, dialog.cx, dialog.cy), std::tuple(0, 0, cx, cy));
+    EXPECT_FALSE(dialog.menu.isOrdinal || !dialog.menu.text.empty());
+    EXPECT_FALSE(dialog.windowClass.isOrdinal || !dialog.windowClass.text.empty());
+    EXPECT_EQ(dialog.title, title);
+    EXPECT_EQ(dialog.pointSize, 9);
+    EXPECT_EQ(dialog.typeface, L"ＭＳ Ｐゴシック");
+}
+
 class KovrelResourceTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_NE(kovrel.module, nullptr) << KovrelPath(); }
+    void SetUp() override { ASSERT_NE(module, nullptr) << driver::Narrow(driver::KovrelPath()); }
+    ~KovrelResourceTest() override { FreeLibrary(module); }
 
-    KovrelResources kovrel;
+    // Kovrel.exe loaded as data, for its resources.
+    HMODULE module = LoadLibraryExW(driver::KovrelPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
 };
 
 TEST_F(KovrelResourceTest, ConverterTemplateIsExtendedWithEveryControlAsDesigned)
 {
-    auto dialog = LoadDialogTemplate(kovrel.module, IDD_CONVERTER);
+    auto dialog = LoadDialogTemplate(module, IDD_CONVERTER);
     ASSERT_TRUE(dialog);
     EXPECT_TRUE(dialog->extended);
-    EXPECT_EQ(dialog->style, 0x90C800C0u) << std::hex << dialog->style;
-    EXPECT_EQ(dialog->exStyle, 0x00040000u) << std::hex << dialog->exStyle;
-    EXPECT_EQ(std::tuple(dialog->x, dialog->y, dialog->cx, dialog->cy), std::tuple(0, 0, 214, 119));
-    EXPECT_FALSE(dialog->menu.isOrdinal || !dialog->menu.text.empty());
-    EXPECT_FALSE(dialog->windowClass.isOrdinal || !dialog->windowClass.text.empty());
-    EXPECT_EQ(dialog->title, L"Tabrix ファイルコンバータ");
-    EXPECT_EQ(dialog->pointSize, 9);
-    EXPECT_EQ(dialog->weight, 0);
-    EXPECT_EQ(dialog->italic, 0);
-    EXPECT_EQ(dialog->charset, 1);
-    EXPECT_EQ(dialog->typeface, font);
-
-    ExpectItems(*dialog, {
-        { -1, L"STATIC", L"変換元(&S)", child | SS_LEFT | WS_GROUP, 10, 10, 30, 10 },
-        { IDC_SOURCE_PATH, L"EDIT", L"", child | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 45, 10, 120, 12 },
-        { IDC_SOURCE_BROWSE, L"BUTTON", L"参照(&B)...", child | BS_PUSHBUTTON | WS_TABSTOP, 170, 10, 35, 15 },
-        { -1, L"STATIC", L"作成したTabrix のバージョン：", child | SS_LEFT | WS_GROUP, 45, 25, 90, 10 },
-        { IDC_SOURCE_VERSION, L"STATIC", L"%d.%d", child | SS_CENTER | SS_SUNKEN | WS_GROUP, 140, 25, 25, 10 },
-        { -1, L"STATIC", L"変換先(&D)", child | SS_LEFT | WS_GROUP, 10, 45, 30, 10 },
-        { IDC_DEST_PATH, L"EDIT", L"", child | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 45, 45, 120, 12 },
-        { IDC_DEST_BROWSE, L"BUTTON", L"参照(&R)...", child | BS_PUSHBUTTON | WS_TABSTOP, 170, 45, 35, 15 },
-        { -1, L"STATIC", L"新しいファイルのバージョン(&V)", child | SS_LEFT | WS_GROUP, 45, 65, 90, 10 },
-        { IDC_TARGET_VERSION, L"COMBOBOX", L"", child | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP, 140, 65, 25, 55 },
-        { IDOK, L"BUTTON", L"OK", child | BS_DEFPUSHBUTTON | WS_TABSTOP, 50, 95, 50, 15 },
-        { IDC_CLOSE, L"BUTTON", L"閉じる(&C)", child | BS_PUSHBUTTON | WS_TABSTOP, 105, 95, 50, 15 },
-    });
+    ExpectFrame(*dialog, 0x90C800C0, 0x00040000, 214, 119, L"Tabrix ファイルコンバータ");
+    EXPECT_EQ(std::tuple(dialog->weight, dialog->italic, dialog->charset), std::tuple(0, 0, 1));
+    ExpectItems(*dialog, converterControls);
 }
 
 TEST_F(KovrelResourceTest, AboutTemplateIsStandardWithIconTextAndOk)
 {
-    auto dialog = LoadDialogTemplate(kovrel.module, IDD_ABOUTBOX);
+    auto dialog = LoadDialogTemplate(module, IDD_ABOUTBOX);
     ASSERT_TRUE(dialog);
     EXPECT_FALSE(dialog->extended);
-    EXPECT_EQ(dialog->style, 0x80C800C0u) << std::hex << dialog->style;
-    EXPECT_EQ(dialog->exStyle, 0u);
-    EXPECT_EQ(std::tuple(dialog->x, dialog->y, dialog->cx, dialog->cy), std::tuple(0, 0, 229, 55));
-    EXPECT_FALSE(dialog->menu.isOrdinal || !dialog->menu.text.empty());
-    EXPECT_FALSE(dialog->windowClass.isOrdinal || !dialog->windowClass.text.empty());
-    EXPECT_EQ(dialog->title, L"Kovrel のﾊﾞｰｼﾞｮﾝ情報 ");
-    EXPECT_EQ(dialog->pointSize, 9);
-    EXPECT_EQ(dialog->typeface, font);
-
-    ASSERT_EQ(dialog->items.size(), 4u);
-    const TemplateItem& icon = dialog->items[0];
-    EXPECT_EQ(WORD(icon.id), WORD(-1));
-    EXPECT_EQ(_wcsicmp(ClassNameOf(icon.windowClass).c_str(), L"STATIC"), 0);
-    EXPECT_TRUE(icon.title.isOrdinal);
-    EXPECT_EQ(icon.title.ordinal, IDR_MAINFRAME);
-    EXPECT_EQ(icon.style, child | SS_ICON) << std::hex << icon.style;
-    EXPECT_EQ(std::tuple(icon.x, icon.y, icon.cx, icon.cy), std::tuple(11, 17, 20, 20));
-
-    DialogTemplate rest = *dialog;
-    rest.items.erase(rest.items.begin());
-    ExpectItems(rest, {
-        { -1, L"STATIC", L"Tabrix ファイルコンバータ：Kovrel Version 1.2", child | SS_LEFT | SS_NOPREFIX | WS_GROUP, 40, 10, 145, 8 },
-        { IDOK, L"BUTTON", L"OK", child | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 190, 10, 32, 14 },
-        { -1, L"STATIC", rest.items.size() == 3 ? rest.items[2].title.text.c_str() : L"", child | SS_LEFT | WS_GROUP, 40, 25, 172, 8 },
+    ExpectFrame(*dialog, 0x80C800C0, 0, 229, 55, L"Kovrel のﾊﾞｰｼﾞｮﾝ情報 ");
+    const std::wstring line = L"Tabrix ファイルコンバータ：Kovrel Version 1.2";
+    ExpectItems(*dialog, {
+        { -1, "STATIC", programIcon, child | SS_ICON, 11, 17, 20, 20 },
+        { -1, "STATIC", line.c_str(), child | SS_LEFT | SS_NOPREFIX | WS_GROUP, 40, 10, 145, 8 },
+        { IDOK, "BUTTON", L"OK", child | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 190, 10, 32, 14 },
+        { -1, "STATIC", someText, child | SS_LEFT | WS_GROUP, 40, 25, 172, 8 }, // the second information line
     });
-    EXPECT_FALSE(rest.items[2].title.text.empty()) << "the second information line";
 }
 
 TEST_F(KovrelResourceTest, EveryResourceIsJapanese)
@@ -132,7 +106,7 @@ TEST_F(KovrelResourceTest, EveryResourceIsJapanese)
     };
     for (const Wanted& resource : wanted) {
         SCOPED_TRACE(reinterpret_cast<ULONG_PTR>(resource.name));
-        EXPECT_NE(FindResourceExW(kovrel.module, resource.type, resource.name, japanese), nullptr);
+        EXPECT_NE(FindResourceExW(module, resource.type, resource.name, japanese), nullptr);
     }
 }
 
@@ -163,21 +137,21 @@ TEST_F(KovrelResourceTest, StringTableHoldsTheAboutItemAndTheFrameworkTexts)
     for (const auto& [id, text] : strings) {
         SCOPED_TRACE(id);
         wchar_t buffer[256] = {};
-        LoadStringW(kovrel.module, id, buffer, 256);
+        LoadStringW(module, id, buffer, 256);
         EXPECT_STREQ(buffer, text);
     }
     // No application title: the executable's name is the caption of every message box.
     wchar_t title[16] = {};
-    EXPECT_EQ(LoadStringW(kovrel.module, 57344, title, 16), 0);
+    EXPECT_EQ(LoadStringW(module, 57344, title, 16), 0);
 }
 
 TEST_F(KovrelResourceTest, IconHasA32And16PixelImageOf16Colours)
 {
-    HRSRC group = FindResourceW(kovrel.module, MAKEINTRESOURCEW(IDR_MAINFRAME), MAKEINTRESOURCEW(14));
+    HRSRC group = FindResourceW(module, MAKEINTRESOURCEW(IDR_MAINFRAME), MAKEINTRESOURCEW(14));
     ASSERT_NE(group, nullptr);
-    auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(kovrel.module, group)));
+    auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(module, group)));
     ASSERT_NE(bytes, nullptr);
-    DWORD size = SizeofResource(kovrel.module, group);
+    DWORD size = SizeofResource(module, group);
     ASSERT_GE(size, 6u);
     WORD count = WORD(bytes[4] | bytes[5] << 8);
     ASSERT_EQ(count, 2);
@@ -195,12 +169,11 @@ TEST_F(KovrelResourceTest, IconHasA32And16PixelImageOf16Colours)
 
 TEST(KovrelVersionBlock, HoldsVersion1201ForAJapaneseWindowsApplication)
 {
-    std::string path = KovrelPath();
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    const std::wstring path = driver::KovrelPath();
+    DWORD size = GetFileVersionInfoSizeW(path.c_str(), nullptr);
     ASSERT_GT(size, 0u);
     std::vector<BYTE> block(size);
-    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
 
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;

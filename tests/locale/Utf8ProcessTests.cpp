@@ -9,21 +9,15 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
+#include <filesystem>
 
 namespace {
 
-std::wstring FromUtf8(const std::string& text)
+// The manifest of a program built beside the tests.
+std::string ManifestOf(const wchar_t* program)
 {
-    std::wstring wide(text.size(), L'\0');
-    wide.resize(size_t(std::max(0, MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), int(wide.size())))));
-    return wide;
-}
-
-std::string ManifestOf(const char* program)
-{
-    HMODULE module = LoadLibraryExA(program, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const auto path = std::filesystem::path(driver::KovrelPath()).replace_filename(program);
+    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HRSRC found = module ? FindResourceA(module, MAKEINTRESOURCEA(1), RT_MANIFEST) : nullptr;
     if (!found)
         return {};
@@ -33,27 +27,18 @@ std::string ManifestOf(const char* program)
 
 TEST(Utf8Process, FrameworkTextsAndTheAboutItemAreJapanese)
 {
-    EXPECT_EQ(FromUtf8(LoadResourceString(AFX_IDP_FAILED_MEMORY_ALLOC)), L"ﾒﾓﾘが不足しています。");
+    EXPECT_EQ(Widen(LoadResourceString(AFX_IDP_FAILED_MEMORY_ALLOC)), L"ﾒﾓﾘが不足しています。");
     CFileException failure(FileErrorCause::FileNotFound, 2, "C:\\한국어 ☃ 😀\\源 ☃.tbx");
-    EXPECT_EQ(FromUtf8(FileFailureText(failure)), L"C:\\한국어 ☃ 😀\\源 ☃.tbx が見つかりません。");
+    EXPECT_EQ(Widen(FileFailureText(failure)), L"C:\\한국어 ☃ 😀\\源 ☃.tbx が見つかりません。");
 
     // The system menu cannot be read from another process under Wine: the dialog runs here.
     ConverterDialog dialog;
-    std::wstring item;
-    auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
-        { [&] {
-            HMENU menu = dialog.GetSafeHwnd() ? GetSystemMenu(dialog.GetSafeHwnd(), FALSE) : nullptr;
-            int count = menu ? GetMenuItemCount(menu) : 0;
-            if (count < 1)
-                return false;
-            wchar_t text[64] = {};
-            GetMenuStringW(menu, UINT(count - 1), text, 64, MF_BYPOSITION);
-            item = text;
-            dialog.EndDialog(IDCANCEL);
-            return true;
-        } });
-    EXPECT_FALSE(outcome.timedOut);
-    EXPECT_EQ(item, L"ﾊﾞｰｼﾞｮﾝ情報(Kovrel) (&A)...");
+    ShowAndCancel(dialog, [](HWND window) {
+        HMENU menu = GetSystemMenu(window, FALSE);
+        wchar_t text[64] = {};
+        GetMenuStringW(menu, UINT(GetMenuItemCount(menu) - 1), text, 64, MF_BYPOSITION);
+        EXPECT_STREQ(text, L"ﾊﾞｰｼﾞｮﾝ情報(Kovrel) (&A)...");
+    });
 }
 
 // 260 UTF-16 units fit the file dialogs in UTF-8, and the initial name ends on a whole character.
@@ -81,11 +66,11 @@ TEST(Manifest, BothProgramsRunAsInvokerInUtf8WithVisualStylesAndDpiAwareness)
         "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", // 8.1
         "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", // 10 and 11
     };
-    for (const char* program : { KOVREL_EXE_WINDOWS_PATH, TBXCONV_EXE_WINDOWS_PATH }) {
+    for (const wchar_t* program : { L"Kovrel.exe", L"tbxconv.exe" }) {
         std::string manifest = ManifestOf(program);
-        ASSERT_FALSE(manifest.empty()) << program << " has no manifest";
+        ASSERT_FALSE(manifest.empty()) << Narrow(program) << " has no manifest";
         for (const char* part : needed)
-            EXPECT_NE(manifest.find(part), std::string::npos) << program << ": " << part;
+            EXPECT_NE(manifest.find(part), std::string::npos) << Narrow(program) << ": " << part;
     }
 }
 

@@ -77,24 +77,21 @@ std::wstring WideText(HWND window)
 void SetWideText(HWND window, const std::wstring& text)
 {
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
-        messageTimeout, &ignored);
+    SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, messageTimeout,
+        &ignored);
 }
 
 // Texts come from the program as UTF-16: its code page may not be this process's.
 std::string Text(HWND window)
 {
-    std::wstring wide = WideText(window);
-    std::string text(wide.size() * 4, '\0');
-    text.resize(size_t(std::max(0, WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), text.data(), int(text.size()), nullptr, nullptr))));
-    return text;
+    return Narrow(WideText(window));
 }
 
 void SetText(HWND window, const std::string& text)
 {
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
-        messageTimeout, &ignored);
+    SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, messageTimeout,
+        &ignored);
 }
 
 void Type(HWND edit, const std::string& text)
@@ -136,6 +133,30 @@ std::string WindowsPathOf(const std::string& unixPath)
     return path;
 }
 
+std::wstring Widen(const std::string& text)
+{
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(size_t(
+        std::max(0, MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), int(wide.size())))));
+    return wide;
+}
+
+std::string Narrow(const std::wstring& wide)
+{
+    std::string text(wide.size() * 4, '\0');
+    text.resize(size_t(std::max(0,
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), text.data(), int(text.size()), nullptr,
+            nullptr))));
+    return text;
+}
+
+std::wstring KovrelPath()
+{
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return std::filesystem::path(self).replace_filename(L"Kovrel.exe").wstring();
+}
+
 Process::~Process()
 {
     if (!started)
@@ -146,14 +167,22 @@ Process::~Process()
     CloseHandle(info.hProcess);
 }
 
-bool Process::Start(const std::string& program, const std::string& folder)
+bool Process::Start(const std::filesystem::path& program, const std::filesystem::path& folder)
 {
-    std::string command = "\"" + program + "\"";
-    STARTUPINFOA startup {};
+    std::wstring command = L"\"" + program.wstring() + L"\"";
+    STARTUPINFOW startup {};
     startup.cb = sizeof startup;
-    started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
         folder.empty() ? nullptr : folder.c_str(), &startup, &info);
     return started;
+}
+
+HWND StartConverter(Process& kovrel, const std::filesystem::path& folder)
+{
+    if (!kovrel.Start(KovrelPath(), folder))
+        return nullptr;
+    return WaitForProcessDialog(
+        kovrel.Id(), [](HWND w) { return WideText(w) == converterTitle; }, 60000);
 }
 
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -9,6 +10,8 @@
 namespace driver {
 
 constexpr DWORD defaultTimeout = 20000;
+// The converter dialog's title.
+inline const std::wstring converterTitle = L"Tabrix ファイルコンバータ";
 
 // Polls until condition holds or timeoutMs passed; true when it held.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = defaultTimeout);
@@ -34,8 +37,13 @@ void PressKey(HWND control, UINT virtualKey);
 // The Edit inside the file-name box (control 0x47C) of an open or save dialog, or null.
 HWND FileNameEdit(HWND fileDialog);
 
+// Text of this process's code page (932 under the tests) to UTF-16 and back.
+std::wstring Widen(const std::string& text);
+std::string Narrow(const std::wstring& wide);
 // "Z:\..." for a path of the Unix side.
 std::string WindowsPathOf(const std::string& unixPath);
+// Kovrel.exe, built next to the test executables.
+std::wstring KovrelPath();
 
 // A program started as its own process, ended on the way out should a test leave it running.
 class Process {
@@ -45,8 +53,8 @@ public:
     Process& operator=(const Process&) = delete;
     ~Process();
 
-    // Starts the program (a Windows path) in folder, or in this process's folder when empty.
-    bool Start(const std::string& program, const std::string& folder = {});
+    // Starts the program in folder, or in this process's folder when empty.
+    bool Start(const std::filesystem::path& program, const std::filesystem::path& folder = {});
     bool Ended(DWORD timeoutMs) const { return WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0; }
     DWORD Id() const { return info.dwProcessId; }
 
@@ -54,5 +62,8 @@ private:
     PROCESS_INFORMATION info {};
     bool started = false;
 };
+
+// Starts Kovrel.exe in folder; its converter dialog once it shows, or null.
+HWND StartConverter(Process& kovrel, const std::filesystem::path& folder = {});
 
 }

@@ -1,0 +1,96 @@
+#pragma once
+
+// Kovrel.exe started in its own process in a scratch folder and driven through its real windows,
+// as a user would. Names are UTF-16 throughout: a folder may hold characters of no code page.
+
+#include "app/resource.h"
+#include "e2e/SampleFile.h"
+#include "support/DriverWindows.h"
+#include "support/ScratchFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+class ConverterProcess : public ::testing::Test {
+protected:
+    using Path = std::filesystem::path;
+    static constexpr int messageTextId = 0xFFFF; // the static that holds a message box's text
+
+    void SetUp() override
+    {
+        dialog = driver::StartConverter(kovrel, folder);
+        ASSERT_NE(dialog, nullptr) << "the converter dialog did not appear with its title";
+    }
+
+    Path Write(const std::wstring& name, const Bytes& bytes) const
+    {
+        std::ofstream(folder / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        return folder / name;
+    }
+    // The bytes once the program no longer holds the file for writing, which allows no readers.
+    static Bytes Read(const Path& path)
+    {
+        std::ifstream file(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(file), {});
+    }
+
+    HWND Item(int id) const { return GetDlgItem(dialog, id); }
+    std::wstring ItemText(int id) const { return driver::WideText(Item(id)); }
+    bool OkBecomes(bool enabled)
+    {
+        return driver::WaitFor([&] { return (IsWindowEnabled(Item(IDOK)) != FALSE) == enabled; }, 5000);
+    }
+
+    // A window that the dialog owns: the file dialog, or else the message box.
+    HWND WaitForOwned(bool fileDialog)
+    {
+        return driver::WaitForProcessDialog(kovrel.Id(), [&](HWND w) {
+            return GetWindow(w, GW_OWNER) == dialog && (driver::FileNameEdit(w) != nullptr) == fileDialog;
+        });
+    }
+
+    // Clicks a browse button, names the file in the system's dialog and confirms it.
+    void Browse(int button, const Path& path)
+    {
+        driver::Click(Item(button));
+        HWND files = WaitForOwned(true);
+        ASSERT_NE(files, nullptr) << "no file dialog";
+        driver::SetWideText(driver::FileNameEdit(files), path.wstring());
+        driver::Click(GetDlgItem(files, IDOK));
+        ASSERT_TRUE(driver::WaitFor([&] { return !IsWindow(files) || !IsWindowVisible(files); })) << "it stayed";
+    }
+
+    // Steps through the version list with the arrow key until it shows text.
+    bool ChooseVersion(const std::wstring& text)
+    {
+        HWND list = Item(IDC_TARGET_VERSION);
+        for (int press = 0; press < 4 && driver::WideText(list) != text; ++press) {
+            LRESULT before = SendMessageW(list, CB_GETCURSEL, 0, 0);
+            driver::PressKey(list, VK_DOWN);
+            driver::WaitFor([&] { return SendMessageW(list, CB_GETCURSEL, 0, 0) != before; }, 5000);
+        }
+        return driver::WideText(list) == text;
+    }
+
+    // The program's message box over the dialog, which it holds until its only button, OK, closes it.
+    void ExpectMessage(const std::wstring& text)
+    {
+        HWND box = WaitForOwned(false);
+        ASSERT_NE(box, nullptr) << "no message box";
+        EXPECT_EQ(driver::WideText(box), L"Kovrel");
+        EXPECT_EQ(driver::WideText(GetDlgItem(box, messageTextId)), text);
+        EXPECT_FALSE(GetDlgItem(box, IDCANCEL) && IsWindowVisible(GetDlgItem(box, IDCANCEL))) << "more than OK";
+        EXPECT_FALSE(IsWindowEnabled(dialog)) << "the box does not hold the dialog";
+        driver::Click(GetDlgItem(box, IDOK));
+        ASSERT_TRUE(driver::WaitFor([&] { return !IsWindow(box); })) << "the message box stayed";
+    }
+
+    ScratchFolder scratch;
+    Path folder = scratch.Path();
+    driver::Process kovrel;
+    HWND dialog = nullptr;
+};
