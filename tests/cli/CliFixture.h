@@ -47,7 +47,7 @@ inline Bytes Version10Sample(std::uint32_t head)
     return OldLayout({ .headWord = head, .blockSeeds = {}, .blockStep = 0 });
 }
 
-// A fresh folder for each test.
+// A fresh folder for each test, holding an empty folder "out".
 class CliTest : public ::testing::Test {
 protected:
     std::string PathOf(const std::string& name) const { return scratch.File(name); }
@@ -57,6 +57,7 @@ protected:
 
     ScratchFolder scratch;
     const std::filesystem::path folder { scratch.Path() };
+    const std::string out = scratch.MakeFolder("out");
     CapturingConsole console;
 };
 

@@ -62,8 +62,6 @@ TEST_F(CliTest, ConvertFailuresKeepEverything)
 // and the status is that of the first failure.
 TEST_F(CliTest, BatchGoesOnAfterAFailure)
 {
-    std::filesystem::create_directory(folder / "out");
-    const std::string out = PathOf("out");
     const std::string first = Write("first.tbx", Version10Sample(1));
     const std::string bad = Write("bad.tbx", std::vector<std::uint8_t>(300, 0xFF));
     const std::string missing = PathOf("missing.tbx");
@@ -90,19 +88,17 @@ TEST_F(CliTest, BatchIntoAMissingFolderNamesEachDestination)
 TEST_F(CliTest, BatchRefusesTwoSourcesOfOneName)
 {
     std::filesystem::create_directories(folder / "x");
-    std::filesystem::create_directories(folder / "out");
     const std::string a = Write("a.tbx", Version10Sample(1));
     const std::string other = Write("x/a.tbx", Version10Sample(2));
     const std::string b = Write("b.tbx", Version10Sample(3));
-    EXPECT_EQ(Run({ "convert", "--to", "1.2", "--out-dir", PathOf("out"), b, a, other }), 1);
+    EXPECT_EQ(Run({ "convert", "--to", "1.2", "--out-dir", out, b, a, other }), 1);
     EXPECT_NE(console.err.find("same file"), std::string::npos);
-    EXPECT_TRUE(std::filesystem::is_empty(folder / "out"));
+    EXPECT_TRUE(std::filesystem::is_empty(out));
 }
 
 TEST_F(CliTest, ProgressOnlyOnATerminal)
 {
-    std::filesystem::create_directory(folder / "out");
-    const std::vector<std::string> args = { "convert", "--to", "1.1", "--out-dir", PathOf("out"),
+    const std::vector<std::string> args = { "convert", "--to", "1.1", "--out-dir", out,
         Write("a.tbx", Version10Sample(1)), PathOf("gone.tbx"), Write("c.tbx", Version10Sample(3)) };
     const std::string failure = PathOf("gone.tbx") + ": " + notFoundText + "\n";
 
@@ -119,6 +115,6 @@ TEST_F(CliTest, ProgressOnlyOnATerminal)
 
     // A single file is no batch.
     CapturingConsole single(true);
-    EXPECT_EQ(RunTbxconv({ "convert", "--to", "1.1", "--out-dir", PathOf("out"), PathOf("a.tbx") }, single), 0);
+    EXPECT_EQ(RunTbxconv({ "convert", "--to", "1.1", "--out-dir", out, PathOf("a.tbx") }, single), 0);
     EXPECT_EQ(single.err, "");
 }

@@ -40,15 +40,10 @@ void RoundTrip(const TabrixRecord& first, FormatVersion target)
     // A 1.0 head with 0xFFFF in its upper half reads back in the new layout: nothing else to compare.
     if (target == version10 && first.head >= 0xFFFF0000u)
         return;
-    Check(second.head == expected.head);
-    Check(second.version == expected.version);
-    Check(second.words == expected.words);
-    Check(second.blocks == expected.blocks);
-    Check(second.extWords == expected.extWords);
-    Check(second.tailWords == expected.tailWords);
-    Check(second.leadString == expected.leadString);
-    Check(second.listA == expected.listA);
-    Check(second.listB == expected.listB);
+    Check(second.head == expected.head && second.version == expected.version && second.words == expected.words
+        && second.blocks == expected.blocks && second.extWords == expected.extWords
+        && second.tailWords == expected.tailWords && second.leadString == expected.leadString
+        && second.listA == expected.listA && second.listB == expected.listB);
 }
 
 }
