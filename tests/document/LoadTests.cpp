@@ -32,15 +32,12 @@ TEST_F(Load, FailuresBeforeTheFileIsReadGiveTheirStatus)
     EXPECT_EQ(empty.Load(), NoFileName);
     EXPECT_EQ(empty.opens, 0);
 
-    ProbedDocument missing(folder.File("absent.tbx").c_str());
-    EXPECT_EQ(missing.Load(), FileNotFound);
-    ProbedDocument missingFolder(folder.File("nowhere/absent.tbx").c_str());
-    EXPECT_EQ(missingFolder.Load(), FileNotFound);
-    ProbedDocument aFolder(folder.Path().c_str());
-    EXPECT_EQ(aFolder.Load(), AccessDenied);
-    for (auto* document : { &missing, &missingFolder, &aFolder }) {
-        EXPECT_EQ(document->Loaded(), 0);
-        EXPECT_FALSE(document->IsOpen());
+    for (const auto& [path, status] : { std::pair { folder.File("absent.tbx"), FileNotFound },
+             { folder.File("nowhere/absent.tbx"), FileNotFound }, { folder.Path(), AccessDenied } }) {
+        ProbedDocument document(path.c_str());
+        EXPECT_EQ(document.Load(), status) << path;
+        EXPECT_EQ(document.Loaded(), 0);
+        EXPECT_FALSE(document.IsOpen());
     }
 }
 

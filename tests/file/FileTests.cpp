@@ -139,23 +139,18 @@ TEST_F(CFileOpen, LoadFlagsOpenAnExistingFileOnly)
 TEST_F(CFileOpen, SaveFlagsCreateOrCutToLengthZero)
 {
     const std::string fresh = folder.File("fresh.tbx");
-    {
-        CFile file;
-        ASSERT_TRUE(TryOpen(file, fresh, saveFlags).opened);
-        EXPECT_TRUE(std::filesystem::exists(fresh));
-        WriteText(file, "abc");
-        file.Close();
-    }
+    CFile creator;
+    ASSERT_TRUE(TryOpen(creator, fresh, saveFlags).opened);
+    EXPECT_TRUE(std::filesystem::exists(fresh));
+    WriteText(creator, "abc");
+    creator.Close();
     EXPECT_EQ(TextOf(ReadBytes(fresh)), "abc");
 
-    const std::string existing = folder.File("existing.tbx");
-    WriteBytes(existing, Pattern(5000));
-    {
-        CFile file;
-        ASSERT_TRUE(TryOpen(file, existing, saveFlags).opened);
-        EXPECT_EQ(file.GetLength(), 0u);
-        file.Close();
-    }
+    const std::string existing = folder.Write("existing.tbx", Pattern(5000));
+    CFile cutter;
+    ASSERT_TRUE(TryOpen(cutter, existing, saveFlags).opened);
+    EXPECT_EQ(cutter.GetLength(), 0u);
+    cutter.Close();
     EXPECT_TRUE(ReadBytes(existing).empty());
     WriteBytes(existing, Pattern(5000));
     {
