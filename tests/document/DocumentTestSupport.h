@@ -108,6 +108,13 @@ inline ConvStatus Reload(TestDocument& document, const std::string& path)
     return document.Load();
 }
 
+// The document saved to path: the save's status.
+inline ConvStatus SaveTo(TabrixDocument& document, const std::string& path)
+{
+    EXPECT_EQ(document.SetDestinationPath(path.c_str()), 1);
+    return document.Save();
+}
+
 // A document loaded from bytes written to path; fails the test when the load does.
 inline void LoadFrom(TestDocument& document, const std::string& path, const Bytes& bytes)
 {

@@ -197,8 +197,7 @@ TEST_F(Load, BigFileConvertsToItselfByteForByteAndItsTruncationFails)
     EXPECT_EQ(document.Record().listA.back(), entries.back());
     EXPECT_EQ(document.Record().listB, big.listB.entries);
     document.SetTargetVersion(1, 2);
-    ASSERT_EQ(document.SetDestinationPath(folder.File("copy.tbx").c_str()), 1);
-    ASSERT_EQ(document.Save(), Success);
+    ASSERT_EQ(SaveTo(document, folder.File("copy.tbx")), Success);
     EXPECT_TRUE(ReadBytes(folder.File("copy.tbx")) == bytes);
 
     Bytes truncated(bytes.begin(), bytes.end() - 13);

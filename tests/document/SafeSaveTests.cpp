@@ -86,8 +86,7 @@ protected:
     ConvStatus SaveTo(const std::string& path)
     {
         document.writes = 0;
-        document.SetDestinationPath(path.c_str());
-        return document.Save();
+        return ::SaveTo(document, path);
     }
 
     // Writes a file with this mode and owner (POSIX), without any change by path.

@@ -29,8 +29,7 @@ protected:
     {
         Arm(0, FileErrorCause::None);
         document.SetTargetVersion(1, minor);
-        document.SetDestinationPath(folder.File("count.tbx").c_str());
-        EXPECT_EQ(document.Save(), Success);
+        EXPECT_EQ(SaveTo(document, folder.File("count.tbx")), Success);
         std::filesystem::remove(folder.File("count.tbx"));
         return document.writes;
     }
@@ -62,10 +61,9 @@ TEST_F(SaveFailure, EveryFailedWriteGivesItsCauseAndLeavesTheDestination)
         for (int k = 1; k <= total; ++k) {
             for (auto cause : causes) {
                 Arm(k, cause);
-                document.SetDestinationPath(destination.c_str());
                 const std::string context = "1." + std::to_string(minor) + " write " + std::to_string(k)
                     + " cause " + std::to_string(int(cause));
-                EXPECT_EQ(document.Save(), StatusFromCause(cause)) << context;
+                EXPECT_EQ(SaveTo(document, destination), StatusFromCause(cause)) << context;
                 ExpectUntouched(context);
             }
         }
@@ -77,8 +75,7 @@ TEST_F(SaveFailure, FailedWriteToAnAbsentDestinationLeavesItAbsent)
     const int total = CountWrites(1);
     for (int k = 1; k <= total; ++k) {
         Arm(k, FileErrorCause::DiskFull);
-        document.SetDestinationPath(folder.File("new.tbx").c_str());
-        EXPECT_EQ(document.Save(), DiskFull) << k;
+        EXPECT_EQ(SaveTo(document, folder.File("new.tbx")), DiskFull) << k;
         EXPECT_FALSE(Exists(folder.File("new.tbx"))) << k;
     }
     ExpectUntouched("absent");
@@ -90,8 +87,7 @@ TEST_F(SaveFailure, FailedFlushIsTheWritersStatus)
         Arm(0, cause);
         document.failFlush = true;
         document.SetTargetVersion(1, 1);
-        document.SetDestinationPath(destination.c_str());
-        EXPECT_EQ(document.Save(), StatusFromCause(cause));
+        EXPECT_EQ(SaveTo(document, destination), StatusFromCause(cause));
         ExpectUntouched("flush");
     }
 }
@@ -101,8 +97,7 @@ TEST_F(SaveFailure, FailedCloseLeavesAsTheFrameworkExceptionAndKeepsTheDestinati
     Arm(0, FileErrorCause::None);
     document.failClose = true;
     document.SetTargetVersion(1, 0);
-    document.SetDestinationPath(destination.c_str());
-    EXPECT_THROW(document.Save(), CFileException);
+    EXPECT_THROW(SaveTo(document, destination), CFileException);
     ExpectUntouched("close");
     // The document is usable again afterwards.
     document.failClose = false;

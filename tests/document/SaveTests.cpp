@@ -23,8 +23,7 @@ protected:
     ConvStatus SaveAs(std::uint8_t major, std::uint8_t minor, const std::string& path)
     {
         document.SetTargetVersion(major, minor);
-        EXPECT_EQ(document.SetDestinationPath(path.c_str()), 1);
-        return document.Save();
+        return SaveTo(document, path);
     }
 
     // The source converted to target, by the conversion rules.
@@ -172,8 +171,7 @@ TEST_F(Save, TemporaryNameTakenMeanwhileIsLeftAloneAndAnotherIsUsed)
     RacedDocument raced("");
     LoadFrom(raced, folder.File("s.tbx"), As(version12));
     raced.SetTargetVersion(1, 2);
-    raced.SetDestinationPath(folder.File("d.tbx").c_str());
-    ASSERT_EQ(raced.Save(), Success);
+    ASSERT_EQ(SaveTo(raced, folder.File("d.tbx")), Success);
     ASSERT_EQ(raced.taken.size(), 3u);
     for (const auto& path : raced.taken)
         EXPECT_EQ(ReadBytes(path), (Bytes { 'm', 'i', 'n', 'e' })) << path;

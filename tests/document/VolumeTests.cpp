@@ -63,49 +63,6 @@ protected:
         document.SetTargetVersion(1, 1);
     }
 
-    ConvStatus SaveTo(const std::string& path)
-    {
-        document.SetDestinationPath(path.c_str());
-        return document.Save();
-    }
-
-    void ExpectFullVolumeKeepsTheDestination(const std::string& volume)
-    {
-        const std::string destination = (fs::path(volume) / "d.tbx").string();
-        const std::string filler = (fs::path(volume) / "filler").string();
-        const std::string absent = (fs::path(volume) / "new.tbx").string();
-        Leftovers leftovers { { destination, filler, absent } };
-        const Bytes old(100, 0x42);
-        WriteBytes(destination, old);
-        Fill(filler);
-        const auto names = NamesIn(volume);
-
-        EXPECT_EQ(SaveTo(destination), DiskFull);
-        EXPECT_EQ(ReadBytes(destination), old);
-        EXPECT_EQ(NamesIn(volume), names) << "no temporary file stays behind";
-        EXPECT_EQ(SaveTo(absent), DiskFull);
-        EXPECT_FALSE(Exists(absent));
-        EXPECT_EQ(NamesIn(volume), names);
-
-        // With room again the same save goes through: it was the disk that refused.
-        fs::remove(filler);
-        EXPECT_EQ(SaveTo(destination), Success);
-        EXPECT_NE(ReadBytes(destination), old);
-    }
-
-    void ExpectReadOnlyVolumeKeepsTheDestination(const std::string& volume)
-    {
-        const std::string destination = (fs::path(volume) / "old.tbx").string();
-        const Bytes old = ReadBytes(destination);
-        ASSERT_FALSE(old.empty()) << destination;
-        const auto names = NamesIn(volume);
-
-        EXPECT_EQ(SaveTo(destination), AccessDenied);
-        EXPECT_EQ(ReadBytes(destination), old);
-        EXPECT_EQ(SaveTo((fs::path(volume) / "new.tbx").string()), AccessDenied);
-        EXPECT_EQ(NamesIn(volume), names);
-    }
-
     ScratchFolder source;
     TestDocument document { "" };
 };
@@ -117,7 +74,26 @@ TEST_F(Volume, FullDiskGivesDiskFullAndKeepsTheOldDestination)
     auto volume = MountedVolume("KOVREL_SMALL_VOLUME", ".mounted");
     if (!volume)
         GTEST_SKIP() << "no small volume: run through ctest as root, whose fixture mounts it";
-    ExpectFullVolumeKeepsTheDestination(*volume);
+    const std::string destination = (fs::path(*volume) / "d.tbx").string();
+    const std::string filler = (fs::path(*volume) / "filler").string();
+    const std::string absent = (fs::path(*volume) / "new.tbx").string();
+    Leftovers leftovers { { destination, filler, absent } };
+    const Bytes old(100, 0x42);
+    WriteBytes(destination, old);
+    Fill(filler);
+    const auto names = NamesIn(*volume);
+
+    EXPECT_EQ(SaveTo(document, destination), DiskFull);
+    EXPECT_EQ(ReadBytes(destination), old);
+    EXPECT_EQ(NamesIn(*volume), names) << "no temporary file stays behind";
+    EXPECT_EQ(SaveTo(document, absent), DiskFull);
+    EXPECT_FALSE(Exists(absent));
+    EXPECT_EQ(NamesIn(*volume), names);
+
+    // With room again the same save goes through: it was the disk that refused.
+    fs::remove(filler);
+    EXPECT_EQ(SaveTo(document, destination), Success);
+    EXPECT_NE(ReadBytes(destination), old);
 }
 
 TEST_F(Volume, ReadOnlyDestinationGivesAccessDeniedAndStaysAsItWas)
@@ -125,5 +101,13 @@ TEST_F(Volume, ReadOnlyDestinationGivesAccessDeniedAndStaysAsItWas)
     auto volume = MountedVolume("KOVREL_READONLY_VOLUME", "old.tbx");
     if (!volume)
         GTEST_SKIP() << "no read-only volume: run through ctest as root, whose fixture mounts it";
-    ExpectReadOnlyVolumeKeepsTheDestination(*volume);
+    const std::string destination = (fs::path(*volume) / "old.tbx").string();
+    const Bytes old = ReadBytes(destination);
+    ASSERT_FALSE(old.empty()) << destination;
+    const auto names = NamesIn(*volume);
+
+    EXPECT_EQ(SaveTo(document, destination), AccessDenied);
+    EXPECT_EQ(ReadBytes(destination), old);
+    EXPECT_EQ(SaveTo(document, (fs::path(*volume) / "new.tbx").string()), AccessDenied);
+    EXPECT_EQ(NamesIn(*volume), names);
 }
