@@ -30,7 +30,7 @@ TEST_F(CliTest, ABatchReportsInArgumentOrder)
             + notFoundText + "\n" + PathOf("bad.tbx") + ": " + badFormatText + "\n");
     for (int i = 0; i < 30; ++i) {
         const std::string name = NameOf(i);
-        EXPECT_EQ(Read(PathOf("out/" + name)), NewLayoutSample(0x0101, 3, name, { name }, {})) << name;
+        EXPECT_EQ(ReadBytes(PathOf("out/" + name)), NewLayoutSample(0x0101, 3, name, { name }, {})) << name;
     }
 }
 

@@ -52,7 +52,6 @@ class CliTest : public ::testing::Test {
 protected:
     std::string PathOf(const std::string& name) const { return scratch.File(name); }
     std::string Write(const std::string& name, const Bytes& bytes) const { return scratch.Write(name, bytes); }
-    Bytes Read(const std::string& path) const { return ReadBytes(path); }
     int Run(const std::vector<std::string>& args) { return RunTbxconv(args, console); }
 
     ScratchFolder scratch;

@@ -18,31 +18,31 @@ TEST_F(CliTest, ConvertWritesEachVersion)
     EXPECT_EQ(Run({ "convert", "--to", "1.2", source, PathOf("v12.tbx") }), 0);
     EXPECT_EQ(console.out, "");
     EXPECT_EQ(console.err, "");
-    EXPECT_EQ(Read(PathOf("v11.tbx")), NewLayoutSample(0x0101, 3, "lead", listA, listB));
-    EXPECT_EQ(Read(PathOf("v10.tbx")), ExpectedVersion10(3));
-    EXPECT_EQ(Read(PathOf("v12.tbx")), Read(source));
+    EXPECT_EQ(ReadBytes(PathOf("v11.tbx")), NewLayoutSample(0x0101, 3, "lead", listA, listB));
+    EXPECT_EQ(ReadBytes(PathOf("v10.tbx")), ExpectedVersion10(3));
+    EXPECT_EQ(ReadBytes(PathOf("v12.tbx")), ReadBytes(source));
 }
 
 TEST_F(CliTest, ConvertInPlace)
 {
     const std::string path = Write("doc.tbx", NewLayoutSample(0x0102, 5, "lead", listA, listB));
     EXPECT_EQ(Run({ "convert", "--to", "1.0", path, path }), 0) << console.err;
-    EXPECT_EQ(Read(path), ExpectedVersion10(4));
+    EXPECT_EQ(ReadBytes(path), ExpectedVersion10(4));
     // Into the folder the file is in: the same file again.
     EXPECT_EQ(Run({ "convert", "--to", "1.0", "--out-dir", folder.string(), path }), 0) << console.err;
-    EXPECT_EQ(Read(path), ExpectedVersion10(4));
+    EXPECT_EQ(ReadBytes(path), ExpectedVersion10(4));
 }
 
 // A failed save names the destination; a failed load writes nothing at all.
 TEST_F(CliTest, ConvertFailuresKeepEverything)
 {
     const std::string source = Write("src.tbx", NewLayoutSample(0x0102, 6, "lead", listA, listB));
-    const auto before = Read(source);
+    const auto before = ReadBytes(source);
     const std::string sub = scratch.MakeFolder("sub");
     EXPECT_EQ(Run({ "convert", "--to", "1.1", source, sub }), 5);
     EXPECT_EQ(console.err, sub + ": " + accessDeniedText + "\n");
     EXPECT_TRUE(std::filesystem::is_directory(sub));
-    EXPECT_EQ(Read(source), before);
+    EXPECT_EQ(ReadBytes(source), before);
 
     const std::string bad = Write("bad.tbx", std::vector<std::uint8_t>(10, 0x41));
     const std::string dest = PathOf("dest.tbx");
@@ -54,7 +54,7 @@ TEST_F(CliTest, ConvertFailuresKeepEverything)
     // The destination of a failed conversion keeps what it held.
     const std::string kept = Write("kept.tbx", Version10Sample(7));
     EXPECT_EQ(RunTbxconv({ "convert", "--to", "1.1", bad, kept }, run), 11);
-    EXPECT_EQ(Read(kept), Version10Sample(7));
+    EXPECT_EQ(ReadBytes(kept), Version10Sample(7));
 }
 
 // One bad file among good ones: the good ones are all converted, the bad one is reported,
@@ -68,8 +68,8 @@ TEST_F(CliTest, BatchGoesOnAfterAFailure)
 
     EXPECT_EQ(Run({ "convert", "--to", "1.2", "--out-dir", out, first, bad, missing, last }), 11);
     EXPECT_EQ(console.err, bad + ": " + badFormatText + "\n" + missing + ": " + notFoundText + "\n");
-    EXPECT_EQ(Read(PathOf("out/first.tbx")).size(), 319u);
-    EXPECT_EQ(Read(PathOf("out/last.tbx")), NewLayoutSample(0x0102, 4, "", {}, {}));
+    EXPECT_EQ(ReadBytes(PathOf("out/first.tbx")).size(), 319u);
+    EXPECT_EQ(ReadBytes(PathOf("out/last.tbx")), NewLayoutSample(0x0102, 4, "", {}, {}));
     EXPECT_EQ(NamesIn(out), (std::vector<std::string> { "first.tbx", "last.tbx" }));
 }
 

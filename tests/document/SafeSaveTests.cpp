@@ -43,10 +43,9 @@ namespace {
 // A 1.2 file with `entries` strings of `length` bytes: a save as 1.2 writes it back unchanged.
 Bytes SourceBytes(std::size_t entries, std::size_t length)
 {
-    return NewLayout({ .headWord = 0x1234, .words = { 1, 2, 3, 4, 5, 6, 7, 8, 9 }, .extWords = { 5, 6, 7, 8 },
-                         .tailWords = { 2, 1, 2 }, .lead = "lead",
-                         .listA = std::vector<std::string>(entries, std::string(length, 'x')), .listB = { "b" } },
-        version12);
+    TabrixFields file = Sample();
+    file.listA = std::vector<std::string>(entries, std::string(length, 'x'));
+    return NewLayout(file, version12);
 }
 
 // Fails its write number failAt with a full disk; notes whether another program could read the new file.

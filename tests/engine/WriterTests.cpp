@@ -87,10 +87,9 @@ TEST(Writers, WorkedExamplesOfTheSmallestFiles)
     record.tailWords = { 2, 1, 2 };
     record.version = version12;
 
+    // Zeros: the words, blocks and extra words (292), the empty lead (1) and the two counts (8).
     Bytes expected12 = { 0x03, 0x00, 0xFF, 0xFF, 0x02, 0x01 };
-    expected12.insert(expected12.end(), 292, 0x00);
-    expected12.push_back(0x00);
-    expected12.insert(expected12.end(), 8, 0x00);
+    expected12.insert(expected12.end(), 292 + 1 + 8, 0x00);
     expected12.insert(expected12.end(), { 2, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0 });
     ASSERT_EQ(expected12.size(), 319u);
     CollectingFile file12;
@@ -101,9 +100,7 @@ TEST(Writers, WorkedExamplesOfTheSmallestFiles)
     EXPECT_EQ(parsed12.version, 0x0102);
 
     Bytes expected10 = { 0x03, 0x00, 0x00, 0x00 };
-    expected10.insert(expected10.end(), 276, 0x00);
-    expected10.push_back(0x00);
-    expected10.insert(expected10.end(), 8, 0x00);
+    expected10.insert(expected10.end(), 276 + 1 + 8, 0x00);
     ASSERT_EQ(expected10.size(), 289u);
     CollectingFile file10;
     ASSERT_EQ(WriteVersion10(file10, record), Success);

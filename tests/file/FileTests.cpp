@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <numeric>
 #include <optional>
 
 #ifdef _WIN32
@@ -69,6 +70,17 @@ std::optional<FileErrorCause> Refusal(const OpenResult& result)
     return result.failure.cause;
 }
 
+// What the call raised: the cause of its CFileException, None when it raised nothing.
+template <typename Call> CFileException Raised(Call call)
+{
+    try {
+        call();
+    } catch (const CFileException& failure) {
+        return failure;
+    }
+    return { FileErrorCause::None, 0 };
+}
+
 std::string ReadAll(CFile& file, std::size_t atMost)
 {
     std::string text(atMost, '\0');
@@ -104,13 +116,7 @@ TEST_F(CFileOpen, LoadFlagsOpenAnExistingFileOnly)
     EXPECT_EQ(file.GetFilePath(), digits);
     EXPECT_EQ(ReadAll(file, 10), "0123456789");
     // Opened for reading: writing is refused, the file keeps its bytes.
-    try {
-        WriteText(file, "x");
-        file.Close();
-        ADD_FAILURE() << "a write to a file opened for reading succeeded";
-    } catch (const CFileException& failure) {
-        EXPECT_EQ(failure.cause, FileErrorCause::AccessDenied);
-    }
+    EXPECT_EQ(Raised([&] { WriteText(file, "x"), file.Close(); }).cause, FileErrorCause::AccessDenied);
     file.Close();
     EXPECT_EQ(ReadBytes(digits), Digits());
 
@@ -236,10 +242,7 @@ TEST_F(CFileWrite, ZeroBytesDoNothingAndChunksArriveInOrder)
 
     // Around and across the size of any write buffer: small fields, a buffer's worth, big blocks.
     const std::size_t chunks[] = { 1, 0, 7, 65535, 1, 65536, 65537, 3, 200000, 0, 1, 131072, 60, 4, 2 };
-    std::size_t total = 0;
-    for (auto size : chunks)
-        total += size;
-    const Bytes pattern = Pattern(total);
+    const Bytes pattern = Pattern(std::accumulate(std::begin(chunks), std::end(chunks), std::size_t(0)));
     ASSERT_TRUE(TryOpen(file, path, saveFlags).opened);
     std::size_t offset = 0;
     for (auto size : chunks) {
@@ -319,13 +322,9 @@ TEST_F(CFileFlush, AFullDeviceRaisesDiskFullAndCloseStillCloses)
     CFile file;
     ASSERT_TRUE(TryOpen(file, "/dev/full", openToAll).opened);
     WriteText(file, "no room");
-    try {
-        file.Flush();
-        ADD_FAILURE() << "a flush to a full device succeeded";
-    } catch (const CFileException& failure) {
-        EXPECT_EQ(failure.cause, FileErrorCause::DiskFull);
-        EXPECT_EQ(failure.fileName, "/dev/full");
-    }
+    const CFileException full = Raised([&] { file.Flush(); });
+    EXPECT_EQ(full.cause, FileErrorCause::DiskFull);
+    EXPECT_EQ(full.fileName, "/dev/full");
     EXPECT_NO_THROW(file.Close());
     EXPECT_FALSE(file.IsOpen());
 
