@@ -1,9 +1,14 @@
 #pragma once
 
+#include "actions/ScriptedServices.h"
 #include "app/ConverterDialog.h"
+#include "app/resource.h"
+#include "e2e/SampleFile.h"
 #include "engine/TabrixDocument.h"
 #include "support/ScratchFolder.h"
 #include "support/TestApp.h"
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
@@ -36,4 +41,35 @@ protected:
 
 private:
     std::function<void(ActionsDialog&)> body;
+};
+
+// Owns the dialog, its scripted services and a folder of sample files: v12 (1.2, W4 6), v10
+// (the old layout, W4 5) and broken (v12 cut short); destination does not exist yet.
+class Actions : public ::testing::Test {
+protected:
+    // Browses for path and confirms it in the (scripted) open dialog.
+    void Browse(ActionsDialog& d, const std::string& path)
+    {
+        services.Confirm(path);
+        ASSERT_TRUE(d.Click(IDC_SOURCE_BROWSE));
+    }
+    // v12 loaded, a new destination typed, 1.1 chosen: a valid request.
+    void MakeValid(ActionsDialog& d)
+    {
+        Browse(d, v12);
+        d.Type(IDC_DEST_PATH, destination);
+        d.Choose("1.1");
+        ASSERT_TRUE(d.OkEnabled());
+    }
+
+    ScratchFolder folder;
+    ScriptedServices services;
+    const Bytes file12 = NewLayoutFile(version12, 6);
+    // What converting v12 to 1.1 writes: the target version, and W4 6 mapped to 3.
+    const Bytes converted11 = NewLayoutFile(version11, 3);
+    const std::string v12 = folder.Write("v12.tbx", file12);
+    const std::string v10 = folder.Write("v10.tbx", OldLayoutFile(0x00051234, 5));
+    const std::string broken = folder.Write("broken.tbx", Bytes(file12.begin(), file12.begin() + 200));
+    const std::string destination = folder.File("out.tbx");
+    ActionsDialog dialog;
 };

@@ -1,16 +1,16 @@
 // The converter dialog as the user drives it: browse, the OK rule, convert, and what failures leave.
 #include "actions/ActionsHarness.h"
-#include "actions/ScriptedServices.h"
-#include "app/resource.h"
-#include "e2e/SampleFile.h"
 
-#include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
 constexpr char fileFilter[] = "Tabrix File (*.tbx)|*.tbx|All Files(*.*)|*.*||";
-constexpr char badFormatMessage[] = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xCC\x83\x74\x83\x48\x81\x5B\x83\x7D\x83\x62\x83\x67\x82\xAA\x95\x73\x90\xB3\x82\xC5\x82\xB7"; // ファイルのフォーマットが不正です
-constexpr char notFoundMessage[] = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x91\xB6\x8D\xDD\x82\xB5\x82\xDC\x82\xB9\x82\xF1"; // ファイルが存在しません
+constexpr char badFormatMessage[]
+    = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xCC\x83\x74\x83\x48\x81\x5B\x83\x7D\x83\x62\x83\x67\x82\xAA\x95\x73\x90\xB3"
+      "\x82\xC5\x82\xB7"; // ファイルのフォーマットが不正です
+constexpr char notFoundMessage[] = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x91\xB6\x8D\xDD\x82\xB5\x82\xDC\x82\xB9"
+                                   "\x82\xF1"; // ファイルが存在しません
 
 std::string Upper(std::string text)
 {
@@ -19,33 +19,6 @@ std::string Upper(std::string text)
             c = char(c - 'a' + 'A');
     return text;
 }
-
-class Actions : public ::testing::Test {
-protected:
-    // Browses for path and confirms it in the (scripted) open dialog.
-    void Browse(ActionsDialog& dialog, const std::string& path)
-    {
-        services.Confirm(path);
-        ASSERT_TRUE(dialog.Click(IDC_SOURCE_BROWSE));
-    }
-    // v12 loaded, a new destination typed, 1.1 chosen: a valid request.
-    void MakeValid(ActionsDialog& dialog)
-    {
-        Browse(dialog, v12);
-        dialog.Type(IDC_DEST_PATH, destination);
-        dialog.Choose("1.1");
-        ASSERT_TRUE(dialog.OkEnabled());
-    }
-
-    ScratchFolder folder;
-    ScriptedServices services;
-    std::vector<std::uint8_t> file12 = NewLayoutFile(0x0102, 6);
-    std::string v12 = folder.Write("v12.tbx", file12);
-    std::string v10 = folder.Write("v10.tbx", OldLayoutFile(0x00051234, 5));
-    std::string broken = folder.Write("broken.tbx", std::vector<std::uint8_t>(file12.begin(), file12.begin() + 200));
-    std::string destination = folder.File("out.tbx");
-    ActionsDialog dialog;
-};
 
 TEST_F(Actions, StartsWithNothingLoaded)
 {
@@ -115,7 +88,7 @@ TEST_F(Actions, ConvertWritesTheTargetLayoutSilentlyAndWaitsForAChange)
     dialog.Run([&](ActionsDialog& d) {
         MakeValid(d);
         ASSERT_TRUE(d.Click(IDOK));
-        EXPECT_EQ(ReadBytes(destination), NewLayoutFile(0x0101, 3));
+        EXPECT_EQ(ReadBytes(destination), converted11);
         EXPECT_TRUE(services.messageBoxes.empty());
         EXPECT_TRUE(GetTestApp().messageBoxes.empty());
         EXPECT_EQ(services.waitCursorChanges, (std::vector<int> { 1, -1 }));
@@ -173,7 +146,7 @@ TEST_F(Actions, FirstBrowseThatFailsStillMakesTheDocument)
         d.Choose("1.2");
         d.Choose("1.1");
         ASSERT_TRUE(d.Click(IDOK));
-        EXPECT_EQ(ReadBytes(destination), NewLayoutFile(0x0101, 3));
+        EXPECT_EQ(ReadBytes(destination), converted11);
     });
 }
 
@@ -239,7 +212,7 @@ TEST_F(Actions, SaveFailureKeepsTheFieldsAndTheDocument)
         // Another destination converts the same document, with no new load.
         d.Type(IDC_DEST_PATH, destination);
         ASSERT_TRUE(d.Click(IDOK));
-        EXPECT_EQ(ReadBytes(destination), NewLayoutFile(0x0101, 3));
+        EXPECT_EQ(ReadBytes(destination), converted11);
         EXPECT_EQ(services.messageBoxes.size(), 1u);
     });
 }
@@ -258,30 +231,29 @@ TEST_F(Actions, CloseEndsTheDialogWith1006)
 TEST_F(Actions, EveryTestOfTheOkRuleCountsOnItsOwn)
 {
     std::string tooLong = folder.File(std::string(300, 'x') + ".tbx");
-    struct Spoiler {
-        const char* what;
-        std::function<void(ActionsDialog&)> spoil;
-        std::function<void(ActionsDialog&)> undo;
-    };
-    std::vector<Spoiler> spoilers = {
-        { "empty source", [](ActionsDialog& d) { d.Type(IDC_SOURCE_PATH, ""); }, [&](ActionsDialog& d) { d.Type(IDC_SOURCE_PATH, v12); } },
-        { "empty destination", [](ActionsDialog& d) { d.Type(IDC_DEST_PATH, ""); }, [&](ActionsDialog& d) { d.Type(IDC_DEST_PATH, destination); } },
-        { "source too long", [&](ActionsDialog& d) { d.Type(IDC_SOURCE_PATH, tooLong); }, [&](ActionsDialog& d) { d.Type(IDC_SOURCE_PATH, v12); } },
-        { "destination too long", [&](ActionsDialog& d) { d.Type(IDC_DEST_PATH, tooLong); }, [&](ActionsDialog& d) { d.Type(IDC_DEST_PATH, destination); } },
-        { "destination is the source", [&](ActionsDialog& d) { d.Type(IDC_DEST_PATH, v12); }, [&](ActionsDialog& d) { d.Type(IDC_DEST_PATH, destination); } },
-        { "destination is the source in capitals", [&](ActionsDialog& d) { d.Type(IDC_DEST_PATH, Upper(v12)); }, [&](ActionsDialog& d) { d.Type(IDC_DEST_PATH, destination); } },
-        { "no target", [](ActionsDialog& d) { d.Choose(""); }, [](ActionsDialog& d) { d.Choose("1.1"); } },
-        { "target is the source's version", [](ActionsDialog& d) { d.Choose("1.2"); }, [](ActionsDialog& d) { d.Choose("1.1"); } },
-        { "source names another file", [&](ActionsDialog& d) { d.Type(IDC_SOURCE_PATH, v10); }, [&](ActionsDialog& d) { d.Type(IDC_SOURCE_PATH, v12); } },
+    // Each spoils one field (a path, or the version list) and undoes it, as the user would.
+    const std::tuple<const char*, int, std::string, std::string> spoilers[] = {
+        { "empty source", IDC_SOURCE_PATH, "", v12 },
+        { "empty destination", IDC_DEST_PATH, "", destination },
+        { "source too long", IDC_SOURCE_PATH, tooLong, v12 },
+        { "destination too long", IDC_DEST_PATH, tooLong, destination },
+        { "destination is the source", IDC_DEST_PATH, v12, destination },
+        { "destination is the source in capitals", IDC_DEST_PATH, Upper(v12), destination },
+        { "no target", IDC_TARGET_VERSION, "", "1.1" },
+        { "target is the source's version", IDC_TARGET_VERSION, "1.2", "1.1" },
+        { "source names another file", IDC_SOURCE_PATH, v10, v12 },
     };
     dialog.Run([&](ActionsDialog& d) {
         MakeValid(d);
-        for (const Spoiler& spoiler : spoilers) {
-            spoiler.spoil(d);
-            EXPECT_FALSE(d.CanConvert()) << spoiler.what;
-            EXPECT_FALSE(d.OkEnabled()) << spoiler.what;
-            spoiler.undo(d);
-            EXPECT_TRUE(d.OkEnabled()) << "after undoing: " << spoiler.what;
+        auto set = [&](int field, const std::string& text) {
+            field == IDC_TARGET_VERSION ? d.Choose(text) : d.Type(field, text);
+        };
+        for (const auto& [what, field, spoiled, undone] : spoilers) {
+            set(field, spoiled);
+            EXPECT_FALSE(d.CanConvert()) << what;
+            EXPECT_FALSE(d.OkEnabled()) << what;
+            set(field, undone);
+            EXPECT_TRUE(d.OkEnabled()) << "after undoing: " << what;
         }
     });
 }
@@ -340,7 +312,7 @@ TEST_F(Actions, RelativeAndAbsoluteFormsNameTheSameFile)
         d.Type(IDC_SOURCE_PATH, "v12.tbx");
         EXPECT_TRUE(d.OkEnabled());
         ASSERT_TRUE(d.Click(IDOK));
-        EXPECT_EQ(ReadBytes(destination), NewLayoutFile(0x0101, 3));
+        EXPECT_EQ(ReadBytes(destination), converted11);
     });
     SetCurrentDirectoryA(previous);
 }
@@ -361,7 +333,7 @@ TEST_F(Actions, OkNeverConvertsAFileOtherThanTheOneInTheSourceField)
         d.Type(IDC_SOURCE_PATH, Upper(v12));
         EXPECT_TRUE(d.OkEnabled());
         ASSERT_TRUE(d.Click(IDOK));
-        EXPECT_EQ(ReadBytes(destination), NewLayoutFile(0x0101, 3));
+        EXPECT_EQ(ReadBytes(destination), converted11);
     });
 }
 

@@ -1,34 +1,25 @@
 // A save onto a full disk: reported after the wait cursor is off, the dialog still usable.
 #include "actions/ActionsHarness.h"
-#include "actions/ScriptedServices.h"
-#include "app/resource.h"
-#include "e2e/SampleFile.h"
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 
 namespace {
 
-constexpr char diskFullMessage[] = "\x83\x66\x83\x42\x83\x58\x83\x4E\x82\xAA\x88\xEA\x94\x74\x82\xC5\x82\xB7"; // ディスクが一杯です
+constexpr char diskFullMessage[]
+    = "\x83\x66\x83\x42\x83\x58\x83\x4E\x82\xAA\x88\xEA\x94\x74\x82\xC5\x82\xB7"; // ディスクが一杯です
 
-TEST(FullDisk, SaveFailureLeavesTheWaitCursorOffAndTheDialogUsable)
+using FullDisk = Actions;
+
+TEST_F(FullDisk, SaveFailureLeavesTheWaitCursorOffAndTheDialogUsable)
 {
     const char* volume = std::getenv("KOVREL_FULL_VOLUME");
     if (!volume || !Exists(std::string(volume) + "\\.mounted"))
         GTEST_SKIP() << "no full volume was mounted for this run";
 
-    ScratchFolder folder;
-    std::string source = folder.Write("v12.tbx", NewLayoutFile(0x0102, 6));
     std::string full = std::string(volume) + "\\out.tbx";
-    std::string destination = folder.File("out.tbx");
-    ScriptedServices services;
-    ActionsDialog dialog;
     dialog.Run([&](ActionsDialog& d) {
-        services.Confirm(source);
-        ASSERT_TRUE(d.Click(IDC_SOURCE_BROWSE));
+        MakeValid(d);
         d.Type(IDC_DEST_PATH, full);
-        d.Choose("1.1");
         ASSERT_TRUE(d.OkEnabled());
         ASSERT_TRUE(d.Click(IDOK));
 
@@ -47,7 +38,7 @@ TEST(FullDisk, SaveFailureLeavesTheWaitCursorOffAndTheDialogUsable)
         // Still the same dialog and document: another destination converts.
         d.Type(IDC_DEST_PATH, destination);
         ASSERT_TRUE(d.Click(IDOK));
-        EXPECT_EQ(ReadBytes(destination), NewLayoutFile(0x0101, 3));
+        EXPECT_EQ(ReadBytes(destination), converted11);
     });
 }
 

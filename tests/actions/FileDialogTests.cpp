@@ -1,5 +1,6 @@
 // The system's open and save dialogs as CFileDialog sets them up, and a real one run under the test.
 #include "actions/ActionsHarness.h"
+#include "gui/GuiSupport.h"
 #include "platform/CFileDialog.h"
 
 #include <gtest/gtest.h>
@@ -51,74 +52,23 @@ TEST(CFileDialog, CutsTheInitialNameTo259Bytes)
     EXPECT_STREQ(none.m_ofn.lpstrFile, "");
 }
 
-// What the timer below does to the system's dialog once it shows.
-std::string typedName;
-bool confirm = false;
-bool sawDialog = false;
-int ticks = 0;
-std::string strayTexts; // any other box, such as the system's own complaint about the name
-
-bool IsDialogWindow(HWND window)
+// Runs the system's dialog and answers it once it shows: names the file and confirms it, or
+// cancels when name is empty. Any other box, such as the system's complaint about a name, keeps
+// the dialog up until the loop gives up.
+INT_PTR RunAnswered(CFileDialog& dialog, const std::string& name)
 {
-    char className[16] = {};
-    GetClassNameA(window, className, sizeof className);
-    return std::strcmp(className, "#32770") == 0 && IsWindowVisible(window);
-}
-
-void Press(HWND window, int id)
-{
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(GetDlgItem(window, id)));
-}
-
-BOOL CALLBACK AnswerFileDialog(HWND window, LPARAM)
-{
-    if (!IsDialogWindow(window))
-        return TRUE;
-    HWND box = GetDlgItem(window, 0x47C);
-    if (!box) {
-        char text[256] = {};
-        GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
-        strayTexts += std::string(text) + "; ";
-        Press(window, IDOK);
-        return TRUE;
-    }
-    if (ticks > 50) { // give up rather than hang
-        Press(window, IDCANCEL);
-        return TRUE;
-    }
-    if (sawDialog)
-        return TRUE;
-    sawDialog = true;
-    if (confirm) {
-        HWND combo = FindWindowExA(box, nullptr, "ComboBox", nullptr);
-        HWND edit = FindWindowExA(combo ? combo : box, nullptr, "Edit", nullptr);
-        SetWindowTextA(edit ? edit : box, typedName.c_str());
-        Press(window, IDOK);
-    } else {
-        Press(window, IDCANCEL);
-    }
-    return TRUE;
-}
-
-void CALLBACK AnswerTimer(HWND, UINT, UINT_PTR, DWORD)
-{
-    ++ticks;
-    EnumThreadWindows(GetCurrentThreadId(), AnswerFileDialog, 0);
-}
-
-// Runs the dialog with a timer that answers it, and gives up after ten seconds, so nothing hangs.
-INT_PTR RunAnswered(CFileDialog& dialog, bool confirmIt, const std::string& name)
-{
-    typedName = name;
-    confirm = confirmIt;
-    sawDialog = false;
-    ticks = 0;
-    strayTexts.clear();
-    UINT_PTR timer = SetTimer(nullptr, 0, 200, AnswerTimer);
-    INT_PTR result = dialog.DoModal();
-    KillTimer(nullptr, timer);
-    EXPECT_EQ(strayTexts, "");
-    return result;
+    auto outcome = RunModalLoop([&] { return dialog.DoModal(); }, { [&] {
+        HWND files = FindOwnDialog([](HWND window) { return driver::FileNameEdit(window) != nullptr; });
+        if (!files)
+            return false;
+        driver::SetText(driver::FileNameEdit(files), name);
+        driver::Click(GetDlgItem(files, name.empty() ? IDCANCEL : IDOK));
+        return true;
+    } },
+        10000);
+    EXPECT_EQ(outcome.stepsDone, 1u) << "no file dialog showed";
+    EXPECT_FALSE(outcome.timedOut);
+    return outcome.result;
 }
 
 TEST(CFileDialog, RealOpenDialogGivesTheFullPathOrCancel)
@@ -127,13 +77,11 @@ TEST(CFileDialog, RealOpenDialogGivesTheFullPathOrCancel)
     std::string file = folder.Write("chosen.tbx", { 1, 2, 3 });
 
     CFileDialog cancelled(TRUE, "tbx", file.c_str(), 0x31004, fileFilter, nullptr);
-    EXPECT_EQ(RunAnswered(cancelled, false, ""), IDCANCEL);
-    EXPECT_TRUE(sawDialog);
+    EXPECT_EQ(RunAnswered(cancelled, ""), IDCANCEL);
 
     CFileDialog chosen(TRUE, "tbx", "", 0x31004, fileFilter, nullptr);
-    EXPECT_EQ(RunAnswered(chosen, true, file), IDOK);
+    EXPECT_EQ(RunAnswered(chosen, file), IDOK);
     EXPECT_EQ(chosen.GetPathName(), file);
-
 }
 
 }
