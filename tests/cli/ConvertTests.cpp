@@ -76,8 +76,7 @@ TEST_F(CliTest, BatchGoesOnAfterAFailure)
 TEST_F(CliTest, BatchIntoAMissingFolderNamesEachDestination)
 {
     const std::string a = Write("a.tbx", Version10Sample(1));
-    const std::string out = PathOf("none");
-    EXPECT_EQ(Run({ "convert", "--to", "1.2", "--out-dir", out, a, a + "x" }), 4);
+    EXPECT_EQ(Run({ "convert", "--to", "1.2", "--out-dir", PathOf("none"), a, a + "x" }), 4);
     const std::string written = (folder / "none" / "a.tbx").string();
     EXPECT_EQ(console.err, written + ": " + notFoundText + "\n" + a + "x: " + notFoundText + "\n");
 }

@@ -109,14 +109,12 @@ TEST(ParseRecord, AppendsToTheListsAndReplacesTheLeadString)
 TEST(ParseRecord, EveryStrictPrefixFailsWithoutReadingPastIt)
 {
     std::vector<SourceFile> files = { OldFile(), NewFile(version12), NewFile(0x0205) };
-    SourceFile negative = NewFile(version11);
-    negative.listA = StoredList::Negative(-1);
-    negative.listB = { std::string(255, 'q'), std::string("n\0l", 3) };
-    files.push_back(negative);
+    files.push_back(NewFile(version11));
+    files.back().listA = StoredList::Negative(-1);
+    files.back().listB = { std::string(255, 'q'), std::string("n\0l", 3) };
     files.push_back({ .headWord = 7, .words = { 1, 2, 3, 4, 5, 6, 7, 8, 9 } }); // no lead string, empty lists
-    SourceFile lastString = OldFile();
-    lastString.listB = { "", "last" };
-    files.push_back(lastString);
+    files.push_back(OldFile());
+    files.back().listB = { "", "last" };
 
     for (const auto& file : files) {
         const Bytes bytes = Encode(file);

@@ -12,7 +12,6 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif

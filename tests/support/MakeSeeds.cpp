@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <tuple>
 
 int main(int argc, char** argv)
 {
@@ -16,11 +17,7 @@ int main(int argc, char** argv)
         .blockStep = 1, .extWords = { 10, 11, 12, 13 }, .tailWords = { 2, 1, 2 } };
     auto with = [&](std::uint32_t head, std::uint32_t w4, std::string lead, StoredList a, StoredList b) {
         TabrixFields file = plain;
-        file.headWord = head;
-        file.words[3] = w4;
-        file.lead = std::move(lead);
-        file.listA = std::move(a);
-        file.listB = std::move(b);
+        std::tie(file.headWord, file.words[3], file.lead, file.listA, file.listB) = std::tie(head, w4, lead, a, b);
         return file;
     };
     TabrixFields odd = with(0, 5, "", {}, { "" });
