@@ -236,9 +236,10 @@ TEST(ConverterDialogClosing, EscEndsItWithCancel)
     InspectableConverterDialog dialog;
     auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
         {
-            WhenShown(dialog, [](HWND window) {
-                PostMessageA(GetDlgItem(window, IDC_SOURCE_PATH), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-            }),
+            WhenShown(dialog,
+                [](HWND window) {
+                    PostMessageA(GetDlgItem(window, IDC_SOURCE_PATH), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+                }),
         });
     EXPECT_FALSE(outcome.timedOut);
     EXPECT_EQ(outcome.result, IDCANCEL);
@@ -253,22 +254,24 @@ TEST(AboutBox, ShowsIconVersionLineAndClosesWithOkOrEsc)
     };
     const Case cases[] = {
         { "OK button", [](HWND about) { PostMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0); }, IDOK },
-        { "Esc", [](HWND about) { PostMessageA(GetDlgItem(about, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001); }, IDCANCEL },
+        { "Esc", [](HWND about) { PostMessageA(GetDlgItem(about, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001); },
+            IDCANCEL },
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.how);
         AboutDialog about;
         auto outcome = RunModalLoop([&] { return about.DoModal(); },
             {
-                WhenShown(about, [&](HWND window) {
-                    EXPECT_EQ(WideText(window), aboutTitle);
-                    HWND icon = GetWindow(window, GW_CHILD);
-                    ASSERT_NE(icon, nullptr);
-                    EXPECT_NE(SendMessageW(icon, STM_GETICON, 0, 0), 0);
-                    HWND line = GetWindow(icon, GW_HWNDNEXT);
-                    EXPECT_EQ(WideText(line), L"Tabrix ファイルコンバータ：Kovrel Version 1.2");
-                    test.close(window);
-                }),
+                WhenShown(about,
+                    [&](HWND window) {
+                        EXPECT_EQ(WideText(window), aboutTitle);
+                        HWND icon = GetWindow(window, GW_CHILD);
+                        ASSERT_NE(icon, nullptr);
+                        EXPECT_NE(SendMessageW(icon, STM_GETICON, 0, 0), 0);
+                        HWND line = GetWindow(icon, GW_HWNDNEXT);
+                        EXPECT_EQ(WideText(line), L"Tabrix ファイルコンバータ：Kovrel Version 1.2");
+                        test.close(window);
+                    }),
             });
         EXPECT_FALSE(outcome.timedOut);
         EXPECT_EQ(outcome.result, test.result);

@@ -4,15 +4,12 @@
 
 namespace {
 
-class Reader {
-public:
-    Reader(const std::uint8_t* data, size_t size)
-        : data(data)
-        , size(size)
-    {
-    }
-
-    bool ok() const { return good; }
+// Reads the template's fields in order; any read past the end leaves good false.
+struct Reader {
+    const std::uint8_t* data;
+    size_t size;
+    size_t at = 0;
+    bool good = true;
 
     template<typename T>
     T read()
@@ -30,54 +27,32 @@ public:
     std::wstring readString()
     {
         std::wstring text;
-        for (;;) {
-            auto unit = read<std::uint16_t>();
-            if (!good || unit == 0)
-                return text;
+        for (auto unit = read<std::uint16_t>(); good && unit != 0; unit = read<std::uint16_t>())
             text += wchar_t(unit);
-        }
+        return text;
     }
 
+    // None, an ordinal after 0xFFFF, or a string.
     TemplateName readName()
     {
         TemplateName name;
         auto first = read<std::uint16_t>();
         if (!good || first == 0)
             return name;
-        if (first == 0xFFFF) {
-            name.isOrdinal = true;
+        name.isOrdinal = first == 0xFFFF;
+        if (name.isOrdinal)
             name.ordinal = read<std::uint16_t>();
-            return name;
-        }
-        name.text += wchar_t(first);
-        name.text += readString();
+        else
+            name.text = wchar_t(first) + readString();
         return name;
-    }
-
-    void alignToDword()
-    {
-        size_t aligned = (at + 3) & ~size_t(3);
-        if (aligned > size) {
-            good = false;
-            return;
-        }
-        at = aligned;
     }
 
     void skip(size_t count)
     {
-        if (size - at < count) {
-            good = false;
-            return;
-        }
-        at += count;
+        good = good && size - at >= count;
+        at += good ? count : 0;
     }
-
-private:
-    const std::uint8_t* data;
-    size_t size;
-    size_t at = 0;
-    bool good = true;
+    void alignToDword() { skip(((at + 3) & ~size_t(3)) - at); }
 };
 
 void ReadPlacement(Reader& in, short& x, short& y, short& cx, short& cy)
@@ -113,7 +88,7 @@ TemplateItem ReadItem(Reader& in, bool extended)
 
 std::optional<DialogTemplate> ParseDialogTemplate(const std::uint8_t* data, size_t size)
 {
-    Reader in(data, size);
+    Reader in { data, size };
     DialogTemplate dialog;
     auto first = in.read<std::uint32_t>();
     dialog.extended = (first & 0xFFFF) == 1 && (first >> 16) == 0xFFFF;
@@ -139,9 +114,9 @@ std::optional<DialogTemplate> ParseDialogTemplate(const std::uint8_t* data, size
         }
         dialog.typeface = in.readString();
     }
-    for (WORD i = 0; i < count && in.ok(); ++i)
+    for (WORD i = 0; i < count && in.good; ++i)
         dialog.items.push_back(ReadItem(in, dialog.extended));
-    if (!in.ok())
+    if (!in.good)
         return std::nullopt;
     return dialog;
 }
@@ -163,12 +138,18 @@ std::wstring ClassNameOf(const TemplateName& name)
     if (!name.isOrdinal)
         return name.text;
     switch (name.ordinal) {
-    case 0x80: return L"Button";
-    case 0x81: return L"Edit";
-    case 0x82: return L"Static";
-    case 0x83: return L"ListBox";
-    case 0x84: return L"ScrollBar";
-    case 0x85: return L"ComboBox";
+    case 0x80:
+        return L"Button";
+    case 0x81:
+        return L"Edit";
+    case 0x82:
+        return L"Static";
+    case 0x83:
+        return L"ListBox";
+    case 0x84:
+        return L"ScrollBar";
+    case 0x85:
+        return L"ComboBox";
     }
     return L"#" + std::to_wstring(name.ordinal);
 }

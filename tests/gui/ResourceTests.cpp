@@ -80,12 +80,13 @@ TEST_F(KovrelResourceTest, AboutTemplateIsStandardWithIconTextAndOk)
     EXPECT_FALSE(dialog->extended);
     ExpectFrame(*dialog, 0x80C800C0, 0, 229, 55, L"Kovrel のﾊﾞｰｼﾞｮﾝ情報 ");
     const std::wstring line = L"Tabrix ファイルコンバータ：Kovrel Version 1.2";
-    ExpectItems(*dialog, {
-        { -1, "STATIC", programIcon, child | SS_ICON, 11, 17, 20, 20 },
-        { -1, "STATIC", line.c_str(), child | SS_LEFT | SS_NOPREFIX | WS_GROUP, 40, 10, 145, 8 },
-        { IDOK, "BUTTON", L"OK", child | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 190, 10, 32, 14 },
-        { -1, "STATIC", someText, child | SS_LEFT | WS_GROUP, 40, 25, 172, 8 }, // the second information line
-    });
+    ExpectItems(*dialog,
+        {
+            { -1, "STATIC", programIcon, child | SS_ICON, 11, 17, 20, 20 },
+            { -1, "STATIC", line.c_str(), child | SS_LEFT | SS_NOPREFIX | WS_GROUP, 40, 10, 145, 8 },
+            { IDOK, "BUTTON", L"OK", child | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 190, 10, 32, 14 },
+            { -1, "STATIC", someText, child | SS_LEFT | WS_GROUP, 40, 25, 172, 8 }, // the second information line
+        });
 }
 
 TEST_F(KovrelResourceTest, EveryResourceIsJapanese)
@@ -188,7 +189,8 @@ TEST(KovrelVersionBlock, HoldsVersion1201ForAJapaneseWindowsApplication)
     EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, 0u);
 
     WORD* translation = nullptr;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+    ASSERT_TRUE(
+        VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
     ASSERT_GE(length, 4u);
     EXPECT_EQ(translation[0], 0x0411);
     EXPECT_EQ(translation[1], 0x04B0);

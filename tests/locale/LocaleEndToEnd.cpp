@@ -32,8 +32,8 @@ TEST_F(LocaleEndToEnd, EveryLabelAndTheAboutBoxAreJapanese)
     EXPECT_EQ(shown, labels);
 
     PostMessageW(dialog, WM_SYSCOMMAND, aboutCommand, 0);
-    HWND about = driver::WaitForProcessDialog(
-        kovrel.Id(), [](HWND w) { return driver::WideText(w) == L"Kovrel のﾊﾞｰｼﾞｮﾝ情報 "; });
+    HWND about = driver::WaitForProcessDialog(kovrel.Id(),
+        [](HWND w) { return driver::WideText(w) == L"Kovrel のﾊﾞｰｼﾞｮﾝ情報 "; });
     ASSERT_NE(about, nullptr) << "no about box with its Japanese title";
     HWND firstLine = GetWindow(GetWindow(about, GW_CHILD), GW_HWNDNEXT); // after the icon
     EXPECT_EQ(driver::WideText(firstLine), L"Tabrix ファイルコンバータ：Kovrel Version 1.2");

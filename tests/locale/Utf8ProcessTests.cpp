@@ -22,7 +22,8 @@ std::string ManifestOf(const wchar_t* program)
     if (!found)
         return {};
     // The module stays loaded: a test process reads two programs once.
-    return std::string(static_cast<const char*>(LockResource(LoadResource(module, found))), SizeofResource(module, found));
+    return std::string(static_cast<const char*>(LockResource(LoadResource(module, found))),
+        SizeofResource(module, found));
 }
 
 TEST(Utf8Process, FrameworkTextsAndTheAboutItemAreJapanese)
