@@ -19,6 +19,8 @@
 namespace FileBackend {
 
 namespace {
+constexpr std::size_t writeBackPiece = 4 * 1024 * 1024;
+
 int ToFd(Handle handle)
 {
     return static_cast<int>(handle);
@@ -94,6 +96,11 @@ long Length(Handle handle, std::uint64_t& length)
 
 long TransferOnce(Handle handle, unsigned char* bytes, std::size_t count, bool write, std::size_t& moved)
 {
+    // A big write goes out in pieces, each handed to the disk at once: the flush at the end of
+    // a save then waits for the last piece only, not for the whole file.
+    const bool piecewise = write && count > writeBackPiece;
+    if (piecewise)
+        count = writeBackPiece;
     ssize_t result;
     do
         result = write ? ::write(ToFd(handle), bytes, count) : ::read(ToFd(handle), bytes, count);
@@ -101,6 +108,10 @@ long TransferOnce(Handle handle, unsigned char* bytes, std::size_t count, bool w
     if (result < 0)
         return errno;
     moved = static_cast<std::size_t>(result);
+#ifdef __linux__
+    if (piecewise)
+        ::sync_file_range(ToFd(handle), 0, 0, SYNC_FILE_RANGE_WRITE); // only starts the write-back
+#endif
     return 0;
 }
 
