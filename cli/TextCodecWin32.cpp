@@ -1,7 +1,7 @@
 // Text conversions through the system's code page tables.
 #include "cli/TextCodec.h"
 
-#include "cli/WideText.h"
+#include "platform/WideText.h"
 
 #include <windows.h>
 

@@ -1,37 +1,11 @@
 #include "platform/AnsiText.h"
 
-#include <climits>
+#include "platform/WideText.h"
 
 namespace {
 
 constexpr UINT shiftJisCodePage = 932;
 constexpr DWORD utf8BytesPerUnit = 3;
-
-std::wstring ToUtf16(UINT codePage, std::string_view text)
-{
-    if (text.empty() || text.size() > INT_MAX)
-        return {};
-    int size = static_cast<int>(text.size());
-    int units = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
-    if (units <= 0)
-        return {};
-    std::wstring wide(static_cast<std::size_t>(units), L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), units);
-    return wide;
-}
-
-std::string FromUtf16(UINT codePage, std::wstring_view wide)
-{
-    if (wide.empty() || wide.size() > INT_MAX)
-        return {};
-    int units = static_cast<int>(wide.size());
-    int size = WideCharToMultiByte(codePage, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return {};
-    std::string text(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(codePage, 0, wide.data(), units, text.data(), size, nullptr, nullptr);
-    return text;
-}
 
 bool IsUtf8Continuation(unsigned char byte)
 {
@@ -52,7 +26,8 @@ DWORD PathBufferBytes(DWORD units)
 
 std::size_t Utf16Length(std::string_view text)
 {
-    return ToUtf16(CP_ACP, text).size();
+    auto wide = ToWide(CP_ACP, text, false);
+    return wide ? wide->size() : 0;
 }
 
 std::string CutAtCharacter(std::string_view text, std::size_t maxBytes)
@@ -80,5 +55,7 @@ std::string AnsiFromShiftJis(std::string_view shiftJis)
 {
     if (GetACP() == shiftJisCodePage)
         return std::string(shiftJis);
-    return FromUtf16(CP_ACP, ToUtf16(shiftJisCodePage, shiftJis));
+    auto wide = ToWide(shiftJisCodePage, shiftJis, false);
+    auto text = wide ? FromWide(CP_ACP, *wide, false) : std::nullopt;
+    return text ? *text : std::string();
 }

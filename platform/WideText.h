@@ -1,6 +1,6 @@
 #pragma once
 
-// Windows only: between a code page's bytes and UTF-16.
+// Windows only: between a code page's bytes and UTF-16, for the dialog's texts and tbxconv's console.
 
 #include <optional>
 #include <string>

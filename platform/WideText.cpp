@@ -1,4 +1,4 @@
-#include "cli/WideText.h"
+#include "platform/WideText.h"
 
 #include <climits>
 #include <windows.h>
