@@ -2,6 +2,7 @@
 // in-place save, and the replacement's clean-up.
 #include "platform/FileSystem.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -47,6 +48,12 @@ std::string TemporaryBackupName(const std::string& target)
     char number[16];
     std::snprintf(number, sizeof number, "%08X-", static_cast<unsigned>(hash));
     return TemporaryFolder() + backupPrefix + number + target.substr(FolderOf(target).size());
+}
+
+// Where target's backup goes, in the order tried: beside it, else in the temporary folder.
+std::array<std::string, 2> BackupPlaces(const std::string& target)
+{
+    return { target + backupSuffix, TemporaryBackupName(target) };
 }
 
 // Copies the bytes of from into to, opened with toFlags, and puts them on the disk.
@@ -120,7 +127,7 @@ Replacement::~Replacement()
 
 std::string LeftoverBackup(const std::string& target)
 {
-    for (const std::string& path : { target + backupSuffix, TemporaryBackupName(target) }) {
+    for (const std::string& path : BackupPlaces(target)) {
         if (IsOwnPrivateFile(path))
             return path;
     }
@@ -136,7 +143,7 @@ FileErrorCause Backup::Keep(const std::string& destination)
         return FileErrorCause::None;
     // Beside the file when its folder takes one more; else in the user's temporary folder.
     FileErrorCause cause = FileErrorCause::None;
-    for (const std::string& candidate : { target + backupSuffix, TemporaryBackupName(target) }) {
+    for (const std::string& candidate : BackupPlaces(target)) {
         cause = Copy(target, candidate, newBackup);
         if (cause == FileErrorCause::None) {
             path = candidate;
