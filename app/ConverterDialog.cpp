@@ -72,13 +72,13 @@ void ConverterDialog::AppendAboutItem()
 
 void ConverterDialog::FillVersionList()
 {
-    for (std::uint8_t minor = 0; minor <= 2; ++minor) {
-        std::string text = FormatVersionText(versionFormat, 1, minor);
+    for (FormatVersion version : knownVersions) {
+        std::string text = FormatVersionText(versionFormat, VersionMajor(version), VersionMinor(version));
         LRESULT index = SendDlgItemMessage(IDC_TARGET_VERSION, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
         // CB_ERR or CB_ERRSPACE: no entry to give data to (index -1 would mean every entry).
         if (index < 0)
             continue;
-        SendDlgItemMessage(IDC_TARGET_VERSION, CB_SETITEMDATA, WPARAM(index), LPARAM(MakeVersion(1, minor)));
+        SendDlgItemMessage(IDC_TARGET_VERSION, CB_SETITEMDATA, WPARAM(index), LPARAM(version));
     }
 }
 

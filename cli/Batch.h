@@ -13,6 +13,7 @@ class TabrixDocument;
 struct FileOutcome {
     ConvStatus status = Success;
     const std::string* failedPath = nullptr;
+    unsigned notes = 0; // the ConversionNotes of a conversion that succeeded
 };
 
 using ConvertFile = std::function<FileOutcome(std::size_t index, TabrixDocument& document)>;

@@ -1,135 +1,171 @@
 #include "cli/CommandLine.h"
 
+#include <string_view>
+
 namespace {
+
+// Each handler gives why the command line is not usable, or nothing.
+using Check = std::string (*)(const CommandLine& command);
+using Set = std::string (*)(CommandLine& command, const std::string& value);
+
+// One command or option of the command line. A command's check runs on the whole command line;
+// an option belongs to one command and its set takes the option's value.
+struct Row {
+    enum Kind { Answer, Command, Option } kind;
+    std::string_view name;
+    Action action; // what an answer or a command asks for; the command an option belongs to
+    Check check = nullptr;
+    Set set = nullptr;
+    std::string_view value = {}; // what an option's value is, for the message when it is missing
+};
+
+// "1.0, 1.1 or 1.2": the versions a conversion can write.
+std::string KnownVersionList()
+{
+    std::string list;
+    for (std::size_t i = 0; i < knownVersions.size(); ++i)
+        list += (i == 0 ? "" : i + 1 < knownVersions.size() ? ", " : " or ") + VersionText(knownVersions[i]);
+    return list;
+}
+
+std::string CheckInfo(const CommandLine& command)
+{
+    return command.operands.empty() ? "info needs at least one file" : "";
+}
+
+std::string CheckDump(const CommandLine& command)
+{
+    return command.operands.size() != 1 ? "dump takes exactly one file" : "";
+}
+
+std::string CheckConvert(const CommandLine& command)
+{
+    const std::size_t count = command.operands.size();
+    if (command.target == 0)
+        return "convert needs --to " + KnownVersionList();
+    if (command.outDir && count == 0)
+        return "convert --out-dir needs at least one source file";
+    if (!command.outDir && count != 2)
+        return "convert takes a source and a destination, or --out-dir and source files";
+    return "";
+}
+
+std::string SetTarget(CommandLine& command, const std::string& version)
+{
+    if (command.target != 0)
+        return "--to is given twice";
+    auto target = ParseTargetVersion(version);
+    if (!target)
+        return "bad version '" + version + "' for --to: use " + KnownVersionList();
+    command.target = *target;
+    return "";
+}
+
+std::string SetOutDir(CommandLine& command, const std::string& folder)
+{
+    if (command.outDir)
+        return "--out-dir is given twice";
+    if (folder.empty())
+        return "--out-dir needs a folder";
+    command.outDir = folder;
+    return "";
+}
+
+// clang-format off
+const Row rows[] = {
+    { Row::Answer,  "--help",    Action::Help },
+    { Row::Answer,  "-h",        Action::Help },
+#ifdef _WIN32
+    { Row::Answer,  "/?",        Action::Help },
+#endif
+    { Row::Answer,  "--version", Action::Version },
+    { Row::Command, "info",      Action::Info,    CheckInfo },
+    { Row::Command, "convert",   Action::Convert, CheckConvert },
+    { Row::Command, "dump",      Action::Dump,    CheckDump },
+    { Row::Option,  "--to",      Action::Convert, nullptr, SetTarget, "a version" },
+    { Row::Option,  "--out-dir", Action::Convert, nullptr, SetOutDir, "a folder" },
+};
+// clang-format on
+
+const Row* Find(Row::Kind kind, std::string_view name)
+{
+    for (const Row& row : rows)
+        if (row.kind == kind && row.name == name)
+            return &row;
+    return nullptr;
+}
+
+// What the value-taking option arg ("--name" or "--name=value") names, among action's options.
+const Row* FindOption(Action action, std::string_view arg)
+{
+    const Row* row = Find(Row::Option, arg.substr(0, arg.find('=')));
+    return row && row->action == action ? row : nullptr;
+}
 
 ParsedCommandLine Fail(std::string error)
 {
     return ParsedCommandLine { std::nullopt, std::move(error) };
 }
 
-std::optional<Action> ActionNamed(const std::string& name)
+// An answer (--help, --version) anywhere before "--" is all that is done, whatever else is given.
+std::optional<Action> AnswerAsked(const std::vector<std::string>& args)
 {
-    if (name == "info")
-        return Action::Info;
-    if (name == "convert")
-        return Action::Convert;
-    if (name == "dump")
-        return Action::Dump;
-    return std::nullopt;
-}
-
-// --help or --version anywhere before "--" answers that alone, whatever else is given.
-std::optional<Action> InformationAsked(const std::string& arg)
-{
-    if (arg == "--help" || arg == "-h")
-        return Action::Help;
-    if (arg == "--version")
-        return Action::Version;
-    return std::nullopt;
-}
-
-// "--name=value" or "--name value": the value, or nothing when it is missing.
-std::optional<std::string> OptionValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name)
-{
-    const std::string& arg = args[i];
-    if (arg.size() > name.size() && arg.compare(0, name.size(), name) == 0 && arg[name.size()] == '=')
-        return arg.substr(name.size() + 1);
-    if (i + 1 >= args.size())
-        return std::nullopt;
-    return args[++i];
-}
-
-bool IsOption(const std::string& arg, const std::string& name)
-{
-    return arg == name || arg.compare(0, name.size() + 1, name + "=") == 0;
-}
-
-ParsedCommandLine CheckOperands(CommandLine command)
-{
-    const std::size_t count = command.operands.size();
-    switch (command.action) {
-    case Action::Info:
-        if (count == 0)
-            return Fail("info needs at least one file");
-        break;
-    case Action::Dump:
-        if (count != 1)
-            return Fail("dump takes exactly one file");
-        break;
-    case Action::Convert:
-        if (command.target == 0)
-            return Fail("convert needs --to 1.0, 1.1 or 1.2");
-        if (command.outDir && count == 0)
-            return Fail("convert --out-dir needs at least one source file");
-        if (!command.outDir && count != 2)
-            return Fail("convert takes a source and a destination, or --out-dir and source files");
-        break;
-    case Action::Help:
-    case Action::Version:
-        break;
+    for (const auto& arg : args) {
+        if (arg == "--")
+            break;
+        if (const Row* row = Find(Row::Answer, arg))
+            return row->action;
     }
-    return ParsedCommandLine { std::move(command), {} };
+    return std::nullopt;
 }
 
 }
 
 std::optional<FormatVersion> ParseTargetVersion(const std::string& text)
 {
-    if (text == "1.0")
-        return version10;
-    if (text == "1.1")
-        return version11;
-    if (text == "1.2")
-        return version12;
+    for (FormatVersion version : knownVersions)
+        if (text == VersionText(version))
+            return version;
     return std::nullopt;
 }
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args)
 {
-    for (const auto& arg : args) {
-        if (arg == "--")
-            break;
-        if (auto asked = InformationAsked(arg)) {
-            CommandLine command;
-            command.action = *asked;
-            return ParsedCommandLine { std::move(command), {} };
-        }
+    CommandLine command;
+    if (auto answer = AnswerAsked(args)) {
+        command.action = *answer;
+        return ParsedCommandLine { std::move(command), {} };
     }
     if (args.empty())
         return Fail("no command given");
-    auto action = ActionNamed(args[0]);
-    if (!action)
+    const Row* commandRow = Find(Row::Command, args[0]);
+    if (!commandRow)
         return Fail("unknown command '" + args[0] + "'");
 
-    CommandLine command;
-    command.action = *action;
+    command.action = commandRow->action;
     bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
             command.operands.push_back(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (command.action == Action::Convert && IsOption(arg, "--to")) {
-            if (command.target != 0)
-                return Fail("--to is given twice");
-            auto value = OptionValue(args, i, "--to");
-            if (!value)
-                return Fail("--to needs a version: 1.0, 1.1 or 1.2");
-            auto version = ParseTargetVersion(*value);
-            if (!version)
-                return Fail("bad version '" + *value + "' for --to: use 1.0, 1.1 or 1.2");
-            command.target = *version;
-        } else if (command.action == Action::Convert && IsOption(arg, "--out-dir")) {
-            if (command.outDir)
-                return Fail("--out-dir is given twice");
-            auto value = OptionValue(args, i, "--out-dir");
-            if (!value || value->empty())
-                return Fail("--out-dir needs a folder");
-            command.outDir = std::move(*value);
-        } else {
-            return Fail("unknown option '" + arg + "' for " + args[0]);
+            continue;
         }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const Row* option = FindOption(command.action, arg);
+        if (!option)
+            return Fail("unknown option '" + arg + "' for " + args[0]);
+        // "--name=value", or "--name value".
+        const bool joined = arg.size() > option->name.size();
+        if (!joined && i + 1 >= args.size())
+            return Fail(std::string(option->name) + " needs " + std::string(option->value));
+        const std::string value = joined ? arg.substr(option->name.size() + 1) : args[++i];
+        if (std::string error = option->set(command, value); !error.empty())
+            return Fail(std::move(error));
     }
-    return CheckOperands(std::move(command));
+    if (std::string error = commandRow->check(command); !error.empty())
+        return Fail(std::move(error));
+    return ParsedCommandLine { std::move(command), {} };
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Messages.h"
+
 #include <string_view>
 
 // Where the tool's output goes. Every text handed in is UTF-8; the console shows it in the
@@ -16,6 +18,8 @@ public:
     virtual void Err(std::string_view text) = 0;
     // Whether standard error is a terminal, so that progress may be shown on it.
     virtual bool ErrIsTerminal() const = 0;
+    // The language of the messages: the converter's own Japanese unless the user reads another.
+    virtual Language MessageLanguage() const { return Language::Japanese; }
 };
 
 // The process's own standard output and standard error.
@@ -28,7 +32,9 @@ public:
     void OutData(std::string_view text) override;
     void Err(std::string_view text) override;
     bool ErrIsTerminal() const override { return errIsTerminal; }
+    Language MessageLanguage() const override { return language; }
 
 private:
     bool errIsTerminal = false;
+    Language language = Language::Japanese; // the user's, as the system tells it
 };

@@ -1,7 +1,10 @@
 // Terminals here are UTF-8, as the program's own texts are: bytes go out unchanged.
 #include "cli/Console.h"
 
+#include "cli/UserLanguage.h"
+
 #include <cerrno>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace {
@@ -23,6 +26,7 @@ void WriteAll(int fd, std::string_view text)
 
 StandardConsole::StandardConsole()
     : errIsTerminal(::isatty(STDERR_FILENO) == 1)
+    , language(LanguageOfLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")))
 {
 }
 

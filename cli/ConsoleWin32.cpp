@@ -76,6 +76,7 @@ void WriteText(DWORD which, std::string_view text, Redirected redirected = Redir
 
 StandardConsole::StandardConsole()
     : errIsTerminal(IsConsole(::GetStdHandle(STD_ERROR_HANDLE)))
+    , language(PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_JAPANESE ? Language::Japanese : Language::English)
 {
 }
 

@@ -81,7 +81,7 @@ void AppendList(std::string& out, const StringList& list)
 std::string RecordToJson(const TabrixRecord& record)
 {
     std::string out = "{\n  \"version\": \"";
-    out += std::to_string(VersionMajor(record.version)) + "." + std::to_string(VersionMinor(record.version));
+    out += VersionText(record.version);
     out += "\",\n  \"head\": " + std::to_string(record.head);
     out += ",\n  \"words\": ";
     AppendWords(out, record.words);

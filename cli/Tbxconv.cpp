@@ -9,10 +9,11 @@
 #include "cli/RecordJson.h"
 #include "cli/TextCodec.h"
 #include "engine/ConvStatus.h"
+#include "engine/ConversionNotes.h"
+#include "engine/Messages.h"
 #include "engine/TabrixDocument.h"
 #include "platform/FileBackend.h"
 
-#include <cstdio>
 #include <new>
 #include <unordered_map>
 
@@ -36,17 +37,33 @@ ConvStatus Guarded(Operation operation)
     }
 }
 
-std::string StatusText(ConvStatus status)
+// The engine's texts are code page 932; the console takes UTF-8.
+std::string MessageText(const char* message)
 {
-    std::string message;
-    GetStatusMessage(status, message);
     auto text = DecodeCp932(message);
     return text ? *text : message;
 }
 
 void ReportFailure(Console& console, const std::string& path, ConvStatus status)
 {
-    console.Err(ArgumentToUtf8(path) + ": " + StatusText(status) + "\n");
+    const char* message = StatusMessage(status, console.MessageLanguage());
+    console.Err(ArgumentToUtf8(path) + ": " + MessageText(message ? message : "") + "\n");
+}
+
+// "SOURCE: note; note", when the conversion of source changed or left out something of it.
+void ReportNotes(Console& console, const std::string& source, unsigned notes)
+{
+    if (notes == 0)
+        return;
+    std::string line = ArgumentToUtf8(source) + ": ";
+    const char* separator = "";
+    for (ConversionNote note : conversionNotes) {
+        if (notes & note) {
+            line += separator + MessageText(NoteMessage(note, console.MessageLanguage()));
+            separator = "; ";
+        }
+    }
+    console.Err(line + "\n");
 }
 
 // Keeps the status of the first failure.
@@ -58,13 +75,6 @@ struct Outcome {
             status = result;
     }
 };
-
-std::string VersionText(std::uint8_t major, std::uint8_t minor)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%d.%d", major, minor);
-    return text;
-}
 
 // Loads path into document, reusing it for the next file as the dialog does.
 ConvStatus LoadInto(TabrixDocument& document, const std::string& path)
@@ -85,7 +95,7 @@ int RunInfo(const CommandLine& command, Console& console, TabrixDocument& docume
         std::uint8_t major = 0;
         std::uint8_t minor = 0;
         if (!IsErrorStatus(status) && document.GetVersion(major, minor) == 1)
-            console.Out(ArgumentToUtf8(path) + ": " + VersionText(major, minor) + "\n");
+            console.Out(ArgumentToUtf8(path) + ": " + VersionText(MakeVersion(major, minor)) + "\n");
         else
             ReportFailure(console, path, status);
         outcome.Add(status);
@@ -125,7 +135,9 @@ FileOutcome ConvertOne(TabrixDocument& document, FormatVersion target, const std
             return OutOfMemory;
         return document.Save();
     });
-    return { status, IsErrorStatus(status) ? &destination : nullptr };
+    if (IsErrorStatus(status))
+        return { status, &destination };
+    return { status, nullptr, ConversionNotesOf(document.GetRecord(), target) };
 }
 
 // Sources that would land on the same file in the output folder: the later would overwrite
@@ -166,12 +178,13 @@ int RunBatch(const CommandLine& command, Console& console)
                 return ConvertOne(document, command.target, sources[i], destinations[i]);
             },
             [&](std::size_t i, const FileOutcome& file) {
-                if (IsErrorStatus(file.status)) {
+                if (IsErrorStatus(file.status) || file.notes != 0)
                     progress.Clear();
+                if (IsErrorStatus(file.status))
                     ReportFailure(console, *file.failedPath, file.status);
-                } else {
+                else
                     written.push_back(destinations[i]);
-                }
+                ReportNotes(console, sources[i], file.notes);
                 outcome.Add(file.status);
                 progress.Step();
             });
@@ -193,6 +206,7 @@ int RunConvert(const CommandLine& command, Console& console, TabrixDocument& doc
     FileOutcome file = ConvertOne(document, command.target, command.operands[0], command.operands[1]);
     if (IsErrorStatus(file.status))
         ReportFailure(console, *file.failedPath, file.status);
+    ReportNotes(console, command.operands[0], file.notes);
     outcome.Add(file.status);
     return outcome.status;
 }

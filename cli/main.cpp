@@ -7,6 +7,12 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+// cmd hands wildcards to the program: the runtime expands them into the matching file names
+// before main, as for other Windows tools, and keeps a pattern that matches nothing as it is.
+extern "C" int _dowildcard = -1;
+#endif
+
 int main(int argc, char** argv)
 {
     // The document outlives the work and goes with the process, its file's image with it.

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 // Major number in the high byte, minor number in the low byte; stored little-endian in files
 // of the new layout, so the minor byte comes first.
@@ -32,4 +33,10 @@ constexpr bool IsKnownVersion(FormatVersion version)
         if (known == version)
             return true;
     return false;
+}
+
+// "major.minor", the version as users read and type it ("1.2").
+inline std::string VersionText(FormatVersion version)
+{
+    return std::to_string(VersionMajor(version)) + "." + std::to_string(VersionMinor(version));
 }

@@ -80,7 +80,7 @@ bool ReadFixedPart(ImageReader& reader, bool newLayout, TabrixRecord& record)
     }
     if (newLayout)
         return reader.ReadWords(record.extWords);
-    record.extWords = { 0, 0, 0, 0 };
+    record.extWords = oldLayoutExtWords;
     return true;
 }
 
@@ -184,6 +184,6 @@ int ParseRecord(SharedImage image, TabrixRecord& record)
         return 0;
     if (newLayout)
         return reader.ReadWords(record.tailWords) ? 1 : 0;
-    record.tailWords = { 2, 1, 2 };
+    record.tailWords = oldLayoutTailWords;
     return 1;
 }

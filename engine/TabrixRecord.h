@@ -16,6 +16,9 @@
 inline constexpr std::uint32_t newLayoutMarker = 0xFFFF0000;
 // The most bytes a PString holds.
 inline constexpr std::size_t maxStringLength = 255;
+// What a file of the old layout, which has no X1..X4 and no T1..T3, stands for in their place.
+inline constexpr std::array<std::uint32_t, 4> oldLayoutExtWords { 0, 0, 0, 0 };
+inline constexpr std::array<std::uint32_t, 3> oldLayoutTailWords { 2, 1, 2 };
 
 // The strings of one list, kept the way a file stores them: runs of PStrings (a length byte,
 // then that many bytes, no NUL among them), each run in memory that it keeps alive. A parsed

@@ -20,10 +20,12 @@ public:
     void OutData(std::string_view text) override { out += text; }
     void Err(std::string_view text) override { err += text; }
     bool ErrIsTerminal() const override { return terminal; }
+    Language MessageLanguage() const override { return language; }
 
     std::string out;
     std::string err;
     bool terminal;
+    Language language = Language::Japanese;
 };
 
 // Head 0x1234, W1..W9 = 1..9 with W4 = w4, blocks filled with 0xB0 + i, X1..X4 = 21..24,
@@ -66,3 +68,4 @@ inline const std::string notFoundText = "ファイルが存在しません";
 inline const std::string accessDeniedText = "アクセスが拒否されました";
 inline const std::string cannotOpenText = "ファイルがオープンできません";
 inline const std::string badFormatText = "ファイルのフォーマットが不正です";
+inline const std::string w4SixText = "ワード4の6は3として書き込まれました";

@@ -7,6 +7,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 . "$(cd "$(dirname "$0")" && pwd)/../support/ShellChecks.sh"
 cd "$work" || exit 1
+# The converter's own messages, as a Japanese locale shows them; other locales further down.
+export LC_ALL=ja_JP.UTF-8
 
 # A 1.2 file of the shortest size: no lead string, list counts below 0.
 "$seeds" seeds && cp seeds/v12-negative small.tbx
@@ -31,7 +33,9 @@ missing.tbx: ファイルが存在しません" "$(cat err)"
 
 "$tool" convert --to 1.0 small.tbx old.tbx >out 2>err; status=$?
 check "convert status" 0 "$status"
-check "convert is quiet" "" "$(cat out)$(cat err)"
+check "convert names what 1.0 cannot keep" "small.tbx: 拡張ワード X1..X4 は書き込まれませんでした" "$(cat out)$(cat err)"
+"$tool" convert --to 1.2 old.tbx new.tbx >out 2>err
+check "a conversion that keeps everything is quiet" "" "$(cat out)$(cat err)"
 check "1.0 file size" 289 "$(wc -c < old.tbx | tr -d ' ')"
 check "1.0 file version" "old.tbx: 1.0" "$("$tool" info old.tbx)"
 
@@ -53,5 +57,15 @@ mkdir outdir
 "$tool" convert --to 1.1 --out-dir outdir small.tbx old.tbx 2>err | cat; status=$?
 check "batch into a folder" "" "$(cat err)"
 check "batch wrote both" "old.tbx small.tbx" "$(ls outdir | tr '\n' ' ' | sed 's/ $//')"
+
+# Japanese for a Japanese locale only: LC_ALL, then LC_MESSAGES, then LANG.
+for locale in ja_JP.UTF-8 en_US.UTF-8 C.UTF-8 unset; do
+  setting=LANG=$locale && [ "$locale" = unset ] && setting=
+  env -u LC_ALL -u LC_MESSAGES -u LANG $setting "$tool" info missing.tbx 2>err
+  [ "$locale" = ja_JP.UTF-8 ] && expected="ファイルが存在しません" || expected="the file does not exist"
+  check "message under $locale" "missing.tbx: $expected" "$(cat err)"
+done
+check "LC_MESSAGES before LANG" "missing.tbx: ファイルが存在しません" \
+  "$(env -u LC_ALL LC_MESSAGES=ja_JP.UTF-8 LANG=en_US.UTF-8 "$tool" info missing.tbx 2>&1)"
 
 finish

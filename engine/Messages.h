@@ -1,0 +1,16 @@
+#pragma once
+
+#include "engine/ConversionNotes.h"
+
+#include <cstdint>
+
+// The languages the engine's texts are written in. Japanese is the converter's own; the
+// others stand in for it where a reader may not read it.
+enum class Language { Japanese, English };
+
+// The message of a status 2..11 in code page 932 (English is plain ASCII); nullptr for any
+// other value.
+const char* StatusMessage(std::int32_t status, Language language);
+
+// The text of one conversion note, in code page 932.
+const char* NoteMessage(ConversionNote note, Language language);
