@@ -29,8 +29,15 @@ run convert --to 1.0 --out-dir "出 ☃" "源 ☃.tbx"
 run info "出 ☃/源 ☃.tbx"
 check "a batch into such a folder" "出 ☃/源 ☃.tbx: 1.0" "$(out)"
 
-run info "無 ☃.tbx"
-check "a missing file" "4 無 ☃.tbx: ファイルが存在しません" "$status $(err)"
+# cmd hands wildcards over as they are: the program expands them, and keeps one matching nothing.
+run info "*.tbx"
+check "a wildcard" "0|plain.tbx: 1.2|plain11.tbx: 1.1|先 ☃ 😀.tbx: 1.1|源 ☃.tbx: 1.2" "$status|$(out | LC_ALL=C sort | paste -sd'|')"
+run info "無 ☃.tbx" "無*.tbx"
+# The messages are Japanese under a Japanese display language only.
+missing=ファイルが存在しません && [ "$check_context" = ja_JP.UTF-8 ] || missing="the file does not exist"
+check "a missing file" "4 無 ☃.tbx: $missing|無*.tbx: $missing" "$status $(err | paste -sd'|')"
+run "/?"
+check "/? is --help" "0 Usage:" "$status $(out | head -1)"
 run --version
 check "--version" "0 tbxconv $version" "$status $(out)"
 run frob
