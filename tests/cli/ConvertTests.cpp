@@ -17,7 +17,8 @@ TEST_F(CliTest, ConvertWritesEachVersion)
     EXPECT_EQ(Run({ "convert", "--to=1.0", source, PathOf("v10.tbx") }), 0);
     EXPECT_EQ(Run({ "convert", "--to", "1.2", source, PathOf("v12.tbx") }), 0);
     EXPECT_EQ(console.out, "");
-    EXPECT_EQ(console.err, source + ": " + w4SixText + "\n" + source + ": 拡張ワード X1..X4 は書き込まれませんでした; "
+    EXPECT_EQ(console.err,
+        source + ": " + w4SixText + "\n" + source + ": 拡張ワード X1..X4 は書き込まれませんでした; "
             + "末尾ワード T1..T3 は書き込まれませんでした; " + w4SixText + "\n");
     EXPECT_EQ(ReadBytes(PathOf("v11.tbx")), NewLayoutSample(0x0101, 3, "lead", listA, listB));
     EXPECT_EQ(ReadBytes(PathOf("v10.tbx")), ExpectedVersion10(3));
@@ -122,37 +123,32 @@ TEST_F(CliTest, ProgressOnlyOnATerminal)
 TEST_F(CliTest, NotesNameWhatTheTargetCannotKeep)
 {
     const std::array<std::uint32_t, 3> tail { 2, 1, 2 }; // what a 1.0 file reads back as T1..T3
-    struct Case {
-        TabrixFields source;
-        FormatVersion target;
-        std::string note;
-    };
-    const Case cases[] = {
+    const TabrixFields all { .words = { 0, 0, 0, 6 }, .extWords = { 1, 2, 3, 4 }, .tailWords = { 5, 6, 7 } };
+    const std::tuple<TabrixFields, FormatVersion, std::string> cases[] = {
         { AsNewLayout({ .extWords = { 0, 0, 9, 0 }, .tailWords = tail }, version12), version10,
             "extension words X1..X4 not written" },
         { AsNewLayout({ .tailWords = { 2, 1, 3 } }, version11), version10, "tail words T1..T3 not written" },
         { { .headWord = 0x10007 }, version12, "upper half of the head word not written" },
         { { .headWord = 0xFFFEFFFF }, version11, "upper half of the head word not written" },
-        { AsNewLayout({ .words = { 0, 0, 0, 5 }, .tailWords = tail }, version12), version11, "word 4's 5 written as 4" },
+        { AsNewLayout({ .words = { 0, 0, 0, 5 }, .tailWords = tail }, version12), version11,
+            "word 4's 5 written as 4" },
         { { .words = { 0, 0, 0, 6 } }, version10, "word 4's 6 written as 3" },
-        { AsNewLayout({ .words = { 0, 0, 0, 6 }, .extWords = { 1, 2, 3, 4 }, .tailWords = { 5, 6, 7 } }, version12),
-            version10, "extension words X1..X4 not written; tail words T1..T3 not written; word 4's 6 written as 3" },
+        { AsNewLayout(all, version12), version10,
+            "extension words X1..X4 not written; tail words T1..T3 not written; word 4's 6 written as 3" },
         // Everything kept: nothing said.
         { { .headWord = 0xFFFEFFFF, .words = { 0, 0, 0, 7 } }, version10, "" },
         { { .words = { 0, 0, 0, 5 } }, version12, "" },
         { AsNewLayout({ .tailWords = tail }, version12), version10, "" },
-        { AsNewLayout({ .words = { 0, 0, 0, 6 }, .extWords = { 1, 2, 3, 4 }, .tailWords = { 5, 6, 7 } }, version11),
-            version12, "" },
+        { AsNewLayout(all, version11), version12, "" },
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.note + " to " + VersionText(c.target));
+    for (const auto& [fields, target, note] : cases) {
+        SCOPED_TRACE(note + " to " + VersionText(target));
         CapturingConsole run;
         run.language = Language::English;
-        const std::string source = Write("src.tbx", Encode(c.source));
-        EXPECT_EQ(RunTbxconv({ "convert", "--to", VersionText(c.target), source, PathOf("dst.tbx") }, run), 0);
-        EXPECT_EQ(run.err, c.note.empty() ? "" : source + ": " + c.note + "\n");
-        EXPECT_EQ(ReadBytes(PathOf("dst.tbx")), Encode(Converted(c.source, c.target)));
-        EXPECT_EQ(RunTbxconv({ "info", source }, run), 0); // info reads, and says nothing of the kind
-        EXPECT_EQ(run.err, c.note.empty() ? "" : source + ": " + c.note + "\n");
+        const std::string source = Write("src.tbx", Encode(fields));
+        EXPECT_EQ(RunTbxconv({ "convert", "--to", VersionText(target), source, PathOf("dst.tbx") }, run), 0);
+        EXPECT_EQ(RunTbxconv({ "info", source }, run), 0); // info says nothing of the kind
+        EXPECT_EQ(run.err, note.empty() ? "" : source + ": " + note + "\n");
+        EXPECT_EQ(ReadBytes(PathOf("dst.tbx")), Encode(Converted(fields, target)));
     }
 }
