@@ -55,6 +55,16 @@ bool CCmdTarget::DispatchMessageEntry(UINT message, WPARAM wParam, LPARAM lParam
         result = reinterpret_cast<LRESULT>((this->*handler)());
         break;
     }
+    case HandlerSignature::DropFiles: {
+        auto handler = reinterpret_cast<void (CCmdTarget::*)(HDROP)>(entry->handler);
+        (this->*handler)(reinterpret_cast<HDROP>(wParam));
+        break;
+    }
+    case HandlerSignature::Message: {
+        auto handler = reinterpret_cast<LRESULT (CCmdTarget::*)(WPARAM, LPARAM)>(entry->handler);
+        result = (this->*handler)(wParam, lParam);
+        break;
+    }
     case HandlerSignature::End:
         return false;
     }

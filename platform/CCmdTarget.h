@@ -11,6 +11,8 @@ enum class HandlerSignature {
     Void,          // void Handler()
     SysCommand,    // void Handler(UINT nID, LPARAM lParam)
     QueryDragIcon, // HCURSOR Handler()
+    DropFiles,     // void Handler(HDROP drop)
+    Message,       // LRESULT Handler(WPARAM wParam, LPARAM lParam)
 };
 
 struct MessageMapEntry {
@@ -74,4 +76,12 @@ public:                                                        \
     { WM_QUERYDRAGICON, 0, 0, HandlerSignature::QueryDragIcon, \
         reinterpret_cast<MessageHandler>(static_cast<HCURSOR (CCmdTarget::*)()>( \
             static_cast<HCURSOR (ThisClass::*)()>(&ThisClass::OnQueryDragIcon))) },
+#define ON_WM_DROPFILES()                                      \
+    { WM_DROPFILES, 0, 0, HandlerSignature::DropFiles,         \
+        reinterpret_cast<MessageHandler>(static_cast<void (CCmdTarget::*)(HDROP)>( \
+            static_cast<void (ThisClass::*)(HDROP)>(&ThisClass::OnDropFiles))) },
+#define ON_MESSAGE(message, memberFxn)                         \
+    { UINT(message), 0, 0, HandlerSignature::Message,          \
+        reinterpret_cast<MessageHandler>(static_cast<LRESULT (CCmdTarget::*)(WPARAM, LPARAM)>( \
+            static_cast<LRESULT (ThisClass::*)(WPARAM, LPARAM)>(&ThisClass::memberFxn))) },
 // clang-format on

@@ -1,6 +1,7 @@
 #include "platform/CDialog.h"
 
 #include "platform/CWinApp.h"
+#include "platform/CenterWindow.h"
 #include "platform/FailureReport.h"
 
 #include <vector>
@@ -26,6 +27,28 @@ HWND DefaultOwner(const CDialog* dialog)
         return nullptr;
     HWND main = app->m_pMainWnd->GetSafeHwnd();
     return IsWindow(main) ? main : nullptr;
+}
+
+RECT WindowRect(HWND window)
+{
+    RECT rect {};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+// The framework centres a dialog that its template leaves at (0, 0): one that the
+// initialisation neither showed nor moved, unowned or with its owner held (modal).
+void CenterUnplacedDialog(HWND window, const RECT& before)
+{
+    if (IsWindowVisible(window) || !IsTopLevel(window))
+        return;
+    RECT now = WindowRect(window);
+    if (now.left != before.left || now.top != before.top)
+        return;
+    HWND owner = GetWindow(window, GW_OWNER);
+    if (owner && IsWindowEnabled(owner))
+        return;
+    CenterWindow(window);
 }
 
 } // namespace
@@ -164,8 +187,12 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 INT_PTR CDialog::HandleMessageUnguarded(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_INITDIALOG)
-        return OnInitDialog();
+    if (message == WM_INITDIALOG) {
+        RECT before = WindowRect(m_hWnd);
+        BOOL result = OnInitDialog();
+        CenterUnplacedDialog(m_hWnd, before);
+        return result;
+    }
     if (message == WM_HELP)
         return OnHelpRequest();
 
