@@ -1,6 +1,7 @@
 #include "app/ConverterApp.h"
 
 #include "app/ConverterDialog.h"
+#include "platform/ShellFiles.h"
 
 BEGIN_MESSAGE_MAP(ConverterApp, CWinApp)
 ON_COMMAND(ID_HELP, CWinApp::OnHelp)
@@ -14,6 +15,8 @@ BOOL ConverterApp::InitInstance()
 {
     Enable3dControlsStatic();
     ConverterDialog dialog;
+    // "Open with" and a drop on the program's icon name the file on the command line.
+    dialog.OpenAtStart(FirstCommandLineFile());
     m_pMainWnd = &dialog;
     dialog.DoModal();
     // The dialog object ends with this function; nothing may keep pointing at it.

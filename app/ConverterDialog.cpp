@@ -7,22 +7,29 @@
 #include "engine/TabrixDocument.h"
 #include "platform/CWinApp.h"
 
+#include <shellapi.h>
+
 namespace {
 // The low four bits of a system command's id are the system's own.
 constexpr UINT systemCommandMask = 0xFFF0;
 static_assert(IDM_ABOUTBOX == 16 && (IDM_ABOUTBOX & systemCommandMask) == IDM_ABOUTBOX);
 static_assert(ICON_BIG == 1 && ICON_SMALL == 0);
+// Posted by OnInitDialog: the file of the command line loads once the dialog shows, so that its
+// message box, if any, has the dialog to stand on.
+constexpr UINT openAtStartMessage = WM_APP;
 }
 
 BEGIN_MESSAGE_MAP(ConverterDialog, CDialog)
 ON_WM_SYSCOMMAND()
 ON_WM_PAINT()
 ON_WM_QUERYDRAGICON()
+ON_WM_DROPFILES()
+ON_MESSAGE(openAtStartMessage, OnOpenAtStart)
 ON_BN_CLICKED(IDC_DEST_BROWSE, OnBrowseDestination)
 ON_BN_CLICKED(IDC_SOURCE_BROWSE, OnBrowseSource)
 ON_BN_CLICKED(IDC_CLOSE, OnCloseButton)
 ON_EN_CHANGE(IDC_DEST_PATH, OnInputChanged)
-ON_EN_CHANGE(IDC_SOURCE_PATH, OnInputChanged)
+ON_EN_CHANGE(IDC_SOURCE_PATH, OnSourcePathChanged)
 ON_CBN_SELCHANGE(IDC_TARGET_VERSION, OnInputChanged)
 END_MESSAGE_MAP()
 
@@ -55,7 +62,19 @@ BOOL ConverterDialog::OnInitDialog()
     FillVersionList();
 
     EnableWindow(GetDlgItem(IDOK), FALSE);
+    DragAcceptFiles(m_hWnd, TRUE);
+    if (!fileToOpen.empty())
+        PostMessageA(m_hWnd, openAtStartMessage, 0, 0);
     return TRUE;
+}
+
+LRESULT ConverterDialog::OnOpenAtStart(WPARAM, LPARAM)
+{
+    std::string path = std::move(fileToOpen);
+    fileToOpen.clear();
+    if (!path.empty())
+        OpenSource(path);
+    return 0;
 }
 
 void ConverterDialog::AppendAboutItem()

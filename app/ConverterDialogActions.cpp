@@ -7,6 +7,7 @@
 #include "engine/TabrixDocument.h"
 #include "platform/AnsiText.h"
 #include "platform/DialogServices.h"
+#include "platform/ShellFiles.h"
 
 #include <cstdint>
 #include <new>
@@ -99,15 +100,31 @@ bool HasText(HWND dialog, int id, TextBuffer& buffer)
     return GetDlgItemTextA(dialog, id, buffer.Data(), static_cast<int>(buffer.Size())) >= 1;
 }
 
+// The control's own state: the dialog itself may not show yet.
+bool CanTakeFocus(HWND control)
+{
+    return control && (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) && IsWindowEnabled(control);
+}
+
+// A disabled window cannot keep the keyboard focus. It goes to the version list, which a user
+// needs next (the same file to another version), else on as Tab would take it; never to a push
+// button, which would become the default and end the dialog at the next Enter. OK stays the
+// default button, so Enter does nothing while it is disabled.
+void MoveFocusFromOk(const CDialog& dialog, HWND ok)
+{
+    HWND window = dialog.GetSafeHwnd();
+    HWND next = dialog.GetDlgItem(IDC_TARGET_VERSION);
+    if (!CanTakeFocus(next))
+        next = GetNextDlgTabItem(window, ok, FALSE);
+    SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+    SendMessageA(window, DM_SETDEFID, IDOK, 0);
+}
+
 void EnableOkButton(const CDialog& dialog, bool enable)
 {
     HWND ok = dialog.GetDlgItem(IDOK);
-    // A disabled window cannot keep the keyboard focus: it goes on to the next tab stop first,
-    // as Tab would take it, so that Tab, Esc and Enter keep working.
-    if (!enable && ok && GetFocus() == ok) {
-        HWND window = dialog.GetSafeHwnd();
-        SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetNextDlgTabItem(window, ok, FALSE)), TRUE);
-    }
+    if (!enable && ok && GetFocus() == ok)
+        MoveFocusFromOk(dialog, ok);
     EnableWindow(ok, enable ? TRUE : FALSE);
 }
 
@@ -137,7 +154,11 @@ void ConverterDialog::OnBrowseSource()
             fileFilter, m_hWnd, path)
         != IDOK)
         return;
+    OpenSource(path);
+}
 
+void ConverterDialog::OpenSource(const std::string& path)
+{
     // Without a version shown the request cannot be valid.
     SetDlgItemText(IDC_SOURCE_VERSION, "");
     EnableOkButton(*this, false);
@@ -148,7 +169,9 @@ void ConverterDialog::OnBrowseSource()
         return;
     }
     // Runs the OK rule while the label is still blank, so OK stays disabled.
-    SetDlgItemText(IDC_SOURCE_PATH, path.c_str());
+    fillingSource = true;
+    FillPathField(IDC_SOURCE_PATH, path);
+    fillingSource = false;
     std::uint8_t major = 0;
     std::uint8_t minor = 0;
     document->GetVersion(major, minor);
@@ -176,7 +199,49 @@ void ConverterDialog::OnBrowseDestination()
     if (GetDialogServices().RunFileDialog(false, defaultExtension, GetDlgItemText(IDC_DEST_PATH),
             destinationDialogFlags, fileFilter, m_hWnd, path)
         == IDOK)
-        SetDlgItemText(IDC_DEST_PATH, path.c_str());
+        FillPathField(IDC_DEST_PATH, path);
+}
+
+void ConverterDialog::OnDropFiles(HDROP drop)
+{
+    DroppedFile file = TakeFirstDroppedFile(drop);
+    // A modal dialog or message box of ours holds the converter: nothing may change under it.
+    if (file.path.empty() || !IsWindowEnabled(m_hWnd))
+        return;
+    HWND target = ChildWindowFromPointEx(m_hWnd, file.point, CWP_SKIPINVISIBLE);
+    if (target && (target == GetDlgItem(IDC_DEST_PATH) || target == GetDlgItem(IDC_DEST_BROWSE))) {
+        FillPathField(IDC_DEST_PATH, file.path);
+        return;
+    }
+    OpenSource(file.path);
+}
+
+void ConverterDialog::FillPathField(int id, const std::string& path)
+{
+    SetDlgItemText(id, path.c_str());
+    LRESULT end = SendDlgItemMessage(id, WM_GETTEXTLENGTH);
+    SendDlgItemMessage(id, EM_SETSEL, WPARAM(end), LPARAM(end));
+    SendDlgItemMessage(id, EM_SCROLLCARET);
+}
+
+void ConverterDialog::OnSourcePathChanged()
+{
+    if (!fillingSource)
+        ShowSourceVersion();
+    OnInputChanged();
+}
+
+void ConverterDialog::ShowSourceVersion()
+{
+    std::string shown;
+    if (SourceFieldNamesLoadedDocument(*this, document)) {
+        std::uint8_t major = 0;
+        std::uint8_t minor = 0;
+        document->GetVersion(major, minor);
+        shown = FormatVersionText(versionFormat, major, minor);
+    }
+    if (GetDlgItemText(IDC_SOURCE_VERSION) != shown)
+        SetDlgItemText(IDC_SOURCE_VERSION, shown.c_str());
 }
 
 void ConverterDialog::OnInputChanged()
