@@ -6,6 +6,9 @@ if(NOT WIN32 OR NOT TARGET Kovrel OR NOT TARGET tbxconv)
 endif()
 
 install(TARGETS Kovrel tbxconv RUNTIME DESTINATION .)
+# The zip's programs without their debugging sections; the build keeps them whole in bin/ for
+# reading a crash.
+set(CPACK_STRIP_FILES ON)
 install(FILES ${CMAKE_SOURCE_DIR}/docs/windows/Readme-ja.txt ${CMAKE_SOURCE_DIR}/docs/windows/Readme-en.txt
   DESTINATION .)
 

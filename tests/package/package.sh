@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the package target, then checks the zip: its listing, the programs as built (32-bit in
 # the win32 build), the guides in a form Notepad shows (UTF-8 with BOM, CRLF), and the unpacked
-# tbxconv.exe converting a file under Wine.
-build=$1 name=$2 wine_run=$3
+# tbxconv.exe converting a file under Wine. The programs are the built ones stripped, and say
+# in their manifests how they scale.
+build=$1 name=$2 wine_run=$3 strip=$4 objdump=$5
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/../support/ShellChecks.sh"
@@ -14,10 +15,15 @@ check "listing" "$name/Kovrel.exe $name/Readme-en.txt $name/Readme-ja.txt $name/
 
 cd "$work" && cmake -E tar xf "$zip" && cd "$name" || exit 1
 for program in Kovrel.exe tbxconv.exe; do
-  check "$program as built" "same" "$(cmp -s "$program" "$build/bin/$program" && echo same)"
-  # The PE header's machine: 014c for 32-bit x86, 8664 for x64.
+  # The PE header's machine: 014c for 32-bit x86, 8664 for x64; its time stamp the strip's.
   offset=$(od -An -tu4 -j60 -N4 "$program" | tr -d ' ')
   machine=$(od -An -tx2 -j$((offset + 4)) -N2 "$program" | tr -d ' ')
+  "$strip" -o "$work/stripped" "$build/bin/$program"
+  check "$program as built, stripped" "" \
+    "$(cmp -l "$program" "$work/stripped" 2>&1 | awk -v at=$((offset + 9)) '$1 < at || $1 > at + 3')"
+  # Debugging sections: none in the zip, kept in the build for reading a crash.
+  check "$program's debugging sections" "none kept" \
+    "$(for f in "$program" "$build/bin/$program"; do "$objdump" -h "$f" | grep -q ' \.debug' && echo kept || echo none; done | paste -sd' ')"
   check "$program's machine" "$([[ $name == *-win32 ]] && echo 014c || echo 8664)" "$machine"
 done
 for guide in Readme-en.txt Readme-ja.txt; do
