@@ -22,7 +22,7 @@ protected:
 
     void SetUp() override
     {
-        dialog = driver::StartConverter(kovrel, folder);
+        dialog = driver::StartConverter(kovrel, folder, arguments);
         ASSERT_NE(dialog, nullptr) << "the converter dialog did not appear with its title";
     }
 
@@ -91,6 +91,7 @@ protected:
 
     ScratchFolder scratch;
     Path folder = scratch.Path();
+    std::wstring arguments; // Kovrel.exe's command line after its name
     driver::Process kovrel;
     HWND dialog = nullptr;
 };

@@ -1,5 +1,6 @@
 // Kovrel.exe under any locale: run by CMake under a Japanese and an English one. Every text is
 // read back as UTF-16, and the files' folder and names hold characters outside code page 932.
+// HandOver: a file on the command line, centred windows, the label beside a typed path, Enter.
 #include "e2e/ConverterProcess.h"
 
 namespace {
@@ -82,6 +83,64 @@ TEST_F(LocaleEndToEnd, NamesOutsideCodePage932LoadConvertAndReport)
     Browse(IDC_SOURCE_BROWSE, broken);
     ExpectMessage(L"ファイルのフォーマットが不正です");
     EXPECT_EQ(ItemText(IDC_SOURCE_PATH), source.wstring()) << "the source field lost its text";
+}
+
+class HandOver : public LocaleEndToEnd {
+protected:
+    HandOver() { arguments = L"\"" + source.wstring() + L"\""; }
+    // Keys on the display's keyboard (xdotool), as a user's come, unlike posted ones. Wine gives no
+    // handle to wait for a Unix program on: true once it has left its mark.
+    bool TypeKeys(const std::string& keys)
+    {
+        std::string done = "/tmp/kovrel-keys-" + std::to_string(GetCurrentProcessId());
+        driver::Process xdotool;
+        return xdotool.Start("/bin/sh", {},
+                   driver::Widen("-c \"xdotool search --name ^Tabrix windowfocus --sync key --delay 200 " + keys
+                       + " && touch " + done + "\""))
+            && driver::WaitFor([&] { return std::filesystem::remove(driver::WindowsPathOf(done)); }, 10000);
+    }
+    // Centred over area, to a pixel of rounding either way.
+    static bool Centred(HWND window, RECT area)
+    {
+        RECT r {};
+        GetWindowRect(window, &r);
+        return std::abs(r.left + r.right - area.left - area.right) <= 2
+            && std::abs(r.top + r.bottom - area.top - area.bottom) <= 2;
+    }
+    const Path source = Write(L"長い名前の源 ア ☃ with blanks, and a long tail.tbx", NewLayoutFile(version12, 6));
+};
+
+TEST_F(HandOver, CommandLineFileCentredWindowsTheLabelAndEnterOnTheKeyboard)
+{
+    ASSERT_TRUE(driver::WaitFor([&] { return ItemText(IDC_SOURCE_VERSION) == L"1.2"; })) << "nothing loaded";
+    HWND field = Item(IDC_SOURCE_PATH);
+    EXPECT_EQ(driver::WideText(field), source.wstring());
+    RECT box {}, area {}, converter {};
+    GetClientRect(field, &box); // the path's end shows: its first character scrolled out, its last inside
+    EXPECT_GT(SendMessageW(field, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    EXPECT_LT(short(LOWORD(SendMessageW(field, EM_POSFROMCHAR, source.wstring().size() - 1, 0))), box.right);
+
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    EXPECT_TRUE(Centred(dialog, area)) << "the converter on the screen";
+
+    for (const Path& typed : { folder / L"other ☃.tbx", source }) {
+        driver::SetWideText(field, typed.wstring());
+        EXPECT_TRUE(driver::WaitFor([&] { return ItemText(IDC_SOURCE_VERSION) == (typed == source ? L"1.2" : L""); }));
+    }
+    const Path destination = folder / L"変換 ☃.tbx";
+    driver::SetWideText(Item(IDC_DEST_PATH), destination.wstring());
+    ASSERT_TRUE(ChooseVersion(L"1.1") && OkBecomes(true));
+    PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDOK)), TRUE);
+    ASSERT_TRUE(TypeKeys("Return"));
+    ASSERT_TRUE(driver::WaitFor([&] { return Read(destination) == NewLayoutFile(version11, 3); })) << "Enter on OK";
+    std::filesystem::remove(destination);
+    ASSERT_TRUE(OkBecomes(false) && TypeKeys("Return Return"));
+    EXPECT_FALSE(kovrel.Ended(1000) || !IsWindowVisible(dialog) || std::filesystem::exists(destination))
+        << "a second Enter ended the program or converted";
+    PostMessageW(dialog, WM_SYSCOMMAND, aboutCommand, 0);
+    HWND about = WaitForOwned(false);
+    GetWindowRect(dialog, &converter);
+    EXPECT_TRUE(about && Centred(about, converter)) << "the about box over the converter";
 }
 
 }

@@ -61,6 +61,7 @@ TEST(Manifest, BothProgramsRunAsInvokerInUtf8WithVisualStylesAndDpiAwareness)
         R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)",
         R"(<activeCodePage xmlns="http://schemas.microsoft.com/SMI/2019/WindowsSettings">UTF-8</activeCodePage>)",
         R"(<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>)",
+        R"(<dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">PerMonitorV2, System</dpiAwareness>)",
         R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")",
         "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", // Windows 7
         "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", // 8

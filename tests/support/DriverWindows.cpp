@@ -167,9 +167,10 @@ Process::~Process()
     CloseHandle(info.hProcess);
 }
 
-bool Process::Start(const std::filesystem::path& program, const std::filesystem::path& folder)
+bool Process::Start(const std::filesystem::path& program, const std::filesystem::path& folder,
+    const std::wstring& arguments)
 {
-    std::wstring command = L"\"" + program.wstring() + L"\"";
+    std::wstring command = L"\"" + program.wstring() + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     STARTUPINFOW startup {};
     startup.cb = sizeof startup;
     started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
@@ -177,9 +178,9 @@ bool Process::Start(const std::filesystem::path& program, const std::filesystem:
     return started;
 }
 
-HWND StartConverter(Process& kovrel, const std::filesystem::path& folder)
+HWND StartConverter(Process& kovrel, const std::filesystem::path& folder, const std::wstring& arguments)
 {
-    if (!kovrel.Start(KovrelPath(), folder))
+    if (!kovrel.Start(KovrelPath(), folder, arguments))
         return nullptr;
     return WaitForProcessDialog(
         kovrel.Id(), [](HWND w) { return WideText(w) == converterTitle; }, 60000);

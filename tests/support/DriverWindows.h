@@ -53,8 +53,10 @@ public:
     Process& operator=(const Process&) = delete;
     ~Process();
 
-    // Starts the program in folder, or in this process's folder when empty.
-    bool Start(const std::filesystem::path& program, const std::filesystem::path& folder = {});
+    // Starts the program in folder, or in this process's folder when empty; arguments follow
+    // the program's quoted name on its command line.
+    bool Start(const std::filesystem::path& program, const std::filesystem::path& folder = {},
+        const std::wstring& arguments = {});
     bool Ended(DWORD timeoutMs) const { return WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0; }
     DWORD Id() const { return info.dwProcessId; }
 
@@ -64,6 +66,6 @@ private:
 };
 
 // Starts Kovrel.exe in folder; its converter dialog once it shows, or null.
-HWND StartConverter(Process& kovrel, const std::filesystem::path& folder = {});
+HWND StartConverter(Process& kovrel, const std::filesystem::path& folder = {}, const std::wstring& arguments = {});
 
 }
