@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Builds the package target, then checks the zip: its listing, the programs as built (32-bit in
 # the win32 build), the guides in a form Notepad shows (UTF-8 with BOM, CRLF), and the unpacked
-# tbxconv.exe converting a file under Wine. The programs are the built ones stripped, and say
-# in their manifests how they scale.
+# tbxconv.exe converting a file under Wine. The zip's programs are the built ones, stripped.
 build=$1 name=$2 wine_run=$3 strip=$4 objdump=$5
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -53,8 +53,7 @@ public:
     Process& operator=(const Process&) = delete;
     ~Process();
 
-    // Starts the program in folder, or in this process's folder when empty; arguments follow
-    // the program's quoted name on its command line.
+    // Starts the program, arguments after its quoted name, in folder (empty: this process's).
     bool Start(const std::filesystem::path& program, const std::filesystem::path& folder = {},
         const std::wstring& arguments = {});
     bool Ended(DWORD timeoutMs) const { return WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0; }
