@@ -3,7 +3,7 @@
 #include "actions/ScriptedServices.h"
 #include "app/ConverterDialog.h"
 #include "app/resource.h"
-#include "e2e/SampleFile.h"
+#include "support/SampleFile.h"
 #include "engine/TabrixDocument.h"
 #include "support/ScratchFolder.h"
 #include "support/TestApp.h"

@@ -1,6 +1,6 @@
 // The system's open and save dialogs as CFileDialog sets them up, and a real one run under the test.
 #include "actions/ActionsHarness.h"
-#include "gui/GuiSupport.h"
+#include "support/GuiSupport.h"
 #include "platform/CFileDialog.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The message box that a failed load really shows: caption, owner, icon and buttons.
 #include "actions/ActionsHarness.h"
-#include "gui/GuiSupport.h"
+#include "support/GuiSupport.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include "cli/Console.h"
 #include "cli/Tbxconv.h"
+#include "support/SampleFile.h"
 #include "support/ScratchFolder.h"
-#include "support/TabrixFile.h"
 
 #include <gtest/gtest.h>
 
@@ -28,19 +28,10 @@ public:
     Language language = Language::Japanese;
 };
 
-// Head 0x1234, W1..W9 = 1..9 with W4 = w4, blocks filled with 0xB0 + i, X1..X4 = 21..24,
-// T1..T3 = 31..33.
-inline TabrixFields CliSample(std::uint32_t w4, const std::string& lead, StoredList listA, StoredList listB)
-{
-    return { .headWord = 0x1234, .words = { 1, 2, 3, w4, 5, 6, 7, 8, 9 }, .blockSeeds = { 0xB0, 0xB1, 0xB2, 0xB3 },
-        .blockStep = 0, .extWords = { 21, 22, 23, 24 }, .tailWords = { 31, 32, 33 }, .lead = lead,
-        .listA = std::move(listA), .listB = std::move(listB) };
-}
-
 inline Bytes NewLayoutSample(FormatVersion version, std::uint32_t w4, const std::string& lead,
     const std::vector<std::string>& listA, const std::vector<std::string>& listB)
 {
-    return NewLayout(CliSample(w4, lead, listA, listB), version);
+    return NewLayout(Sample(w4, lead, listA, listB), version);
 }
 
 // The shortest 1.0 file with this head word.

@@ -17,14 +17,14 @@ TEST_F(CliTest, DumpKeepsEveryByte)
             {}));
     EXPECT_EQ(Run({ "dump", path }), 0);
     EXPECT_EQ(console.err, "");
-    std::string firstBlock; // 60 bytes of 0xB0, in hex
+    std::string firstBlock; // 60 bytes of 0xB1, in hex
     for (int i = 0; i < 60; ++i)
-        firstBlock += "b0";
+        firstBlock += "b1";
     const std::string expected = "{\n  \"version\": \"1.2\",\n  \"head\": 4660,\n"
-                                 "  \"words\": [1, 2, 3, 6, 5, 6, 7, 8, 9],\n  \"blocks\": [\n    \""
+                                 "  \"words\": [11, 12, 13, 6, 15, 16, 17, 18, 19],\n  \"blocks\": [\n    \""
         + firstBlock + "\",\n";
     EXPECT_EQ(console.out.substr(0, expected.size()), expected);
-    EXPECT_NE(console.out.find("  \"extWords\": [21, 22, 23, 24],\n  \"tailWords\": [31, 32, 33],\n"), std::string::npos);
+    EXPECT_NE(console.out.find("  \"extWords\": [113, 114, 115, 116],\n  \"tailWords\": [7, 8, 9],\n"), std::string::npos);
     EXPECT_NE(console.out.find("  \"leadString\": {\"text\": \"テスト\"},\n"), std::string::npos);
     EXPECT_NE(console.out.find("  \"listA\": [\n"
                                "    {\"text\": \"plain\"},\n"

@@ -3,21 +3,13 @@
 // The document suite's sample file and the document's fields that the tests compare.
 
 #include "engine/TabrixDocument.h"
+#include "support/SampleFile.h"
 #include "support/ScratchFolder.h"
-#include "support/TabrixFile.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <tuple>
-
-// A 1.2-like file with W4 = 6 and blocks filled with 0xB1..0xB4; NewLayout or OldLayout writes it.
-inline TabrixFields Sample()
-{
-    return { .headWord = 0x1234, .words = { 11, 12, 13, 6, 15, 16, 17, 18, 19 }, .blockSeeds = { 0xB1, 0xB2, 0xB3, 0xB4 },
-        .blockStep = 0, .extWords = { 0x71, 0x72, 0x73, 0x74 }, .tailWords = { 7, 8, 9 }, .lead = "lead",
-        .listA = { "a1", "a2" }, .listB = { "b1" } };
-}
 
 // Reaches the document's fields that the tests compare.
 class TestDocument : public TabrixDocument {

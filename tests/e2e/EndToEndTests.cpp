@@ -1,5 +1,5 @@
 // Starts Kovrel.exe as its own process and drives it through its real windows, as a user would.
-#include "e2e/ConverterProcess.h"
+#include "support/ConverterProcess.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ TEST_F(EndToEnd, BrowseConvertReportAndClose)
 
     driver::Click(Item(IDOK));
     Bytes written;
-    ASSERT_TRUE(driver::WaitFor([&] { return (written = Read(destination)) == expected11; }))
+    ASSERT_TRUE(driver::WaitFor([&] { return (written = ReadBytes(destination)) == expected11; }))
         << "written " << written.size() << " bytes, expected " << expected11.size();
     EXPECT_TRUE(OkBecomes(false)) << "OK stays enabled after converting";
     Sleep(500);

@@ -4,7 +4,8 @@
 #include "app/ConverterDialog.h"
 #include "app/resource.h"
 #include "engine/FormatVersion.h"
-#include "gui/GuiSupport.h"
+#include "gui/DialogTemplate.h"
+#include "support/GuiSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -48,15 +49,18 @@ TEST(ConverterDialogStart, ShowsEveryControlInTabOrderWithBlankLabelAndDisabledO
     InspectableConverterDialog dialog;
     ShowAndCancel(dialog, [&](HWND window) {
         EXPECT_EQ(WideText(window), driver::converterTitle);
+        // Every control of the program's own template, which the resource suite checks.
+        const auto designed = LoadDialogTemplate(GetModuleHandleW(nullptr), IDD_CONVERTER);
+        ASSERT_TRUE(designed);
         size_t index = 0;
         for (HWND control = GetWindow(window, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT), ++index) {
-            ASSERT_LT(index, converterControls.size());
+            ASSERT_LT(index, designed->items.size());
             SCOPED_TRACE("control " + std::to_string(index));
-            const DesignedControl& want = converterControls[index];
+            const TemplateItem& want = designed->items[index];
             EXPECT_EQ(WORD(GetDlgCtrlID(control)), WORD(want.id));
-            EXPECT_EQ(_stricmp(driver::ClassName(control).c_str(), want.className), 0);
+            EXPECT_EQ(_wcsicmp(Widen(driver::ClassName(control)).c_str(), ClassNameOf(want.windowClass).c_str()), 0);
             // Shown, the version label is blank and OK disabled until a request is valid.
-            EXPECT_EQ(WideText(control), want.id == IDC_SOURCE_VERSION ? L"" : want.text);
+            EXPECT_EQ(WideText(control), want.id == IDC_SOURCE_VERSION ? L"" : want.title.text);
             // The system turns an edit's border into its client edge and gives the combo
             // box's scroll bar to its list; the template test checks those bits.
             const DWORD moved = WS_BORDER | WS_VSCROLL;
@@ -64,7 +68,7 @@ TEST(ConverterDialogStart, ShowsEveryControlInTabOrderWithBlankLabelAndDisabledO
             EXPECT_EQ(DWORD(GetWindowLongW(control, GWL_STYLE)) & ~moved, style & ~moved)
                 << std::hex << GetWindowLongW(control, GWL_STYLE);
         }
-        EXPECT_EQ(index, converterControls.size());
+        EXPECT_EQ(index, designed->items.size());
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDOK)));
         EXPECT_EQ(GetFocus(), GetDlgItem(window, IDC_SOURCE_PATH));
         EXPECT_EQ(dialog.versionFormat, "%d.%d");

@@ -2,7 +2,7 @@
 // command, the counted wait cursor and the names taken from the executable's path.
 #include "app/VersionText.h"
 #include "app/resource.h"
-#include "gui/GuiSupport.h"
+#include "support/GuiSupport.h"
 #include "platform/CDialog.h"
 #include "platform/CFileException.h"
 #include "platform/DialogServices.h"

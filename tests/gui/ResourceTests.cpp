@@ -1,7 +1,7 @@
 // The resources as built into Kovrel.exe: dialog templates, strings, icon and version block.
 #include "app/resource.h"
 #include "gui/DialogTemplate.h"
-#include "gui/GuiSupport.h"
+#include "support/GuiSupport.h"
 #include "support/DriverWindows.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +17,33 @@ const DWORD child = WS_CHILD | WS_VISIBLE;
 // Titles of designed controls that are not texts: the program's icon, and any text but none.
 const wchar_t* const programIcon = nullptr;
 const wchar_t* const someText = L"\1";
+
+// A control as its template designs it; the style is complete, WS_CHILD | WS_VISIBLE included.
+struct DesignedControl {
+    int id;
+    const char* className;
+    const wchar_t* text;
+    DWORD style;
+    short x, y, cx, cy;
+};
+
+// The converter dialog's controls in tab order.
+// clang-format off
+const std::vector<DesignedControl> converterControls = {
+    { -1, "STATIC", L"変換元(&S)", child | SS_LEFT | WS_GROUP, 10, 10, 30, 10 },
+    { IDC_SOURCE_PATH, "EDIT", L"", child | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 45, 10, 120, 12 },
+    { IDC_SOURCE_BROWSE, "BUTTON", L"参照(&B)...", child | BS_PUSHBUTTON | WS_TABSTOP, 170, 10, 35, 15 },
+    { -1, "STATIC", L"作成したTabrix のバージョン：", child | SS_LEFT | WS_GROUP, 45, 25, 90, 10 },
+    { IDC_SOURCE_VERSION, "STATIC", L"%d.%d", child | SS_CENTER | SS_SUNKEN | WS_GROUP, 140, 25, 25, 10 },
+    { -1, "STATIC", L"変換先(&D)", child | SS_LEFT | WS_GROUP, 10, 45, 30, 10 },
+    { IDC_DEST_PATH, "EDIT", L"", child | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 45, 45, 120, 12 },
+    { IDC_DEST_BROWSE, "BUTTON", L"参照(&R)...", child | BS_PUSHBUTTON | WS_TABSTOP, 170, 45, 35, 15 },
+    { -1, "STATIC", L"新しいファイルのバージョン(&V)", child | SS_LEFT | WS_GROUP, 45, 65, 90, 10 },
+    { IDC_TARGET_VERSION, "COMBOBOX", L"", child | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP, 140, 65, 25, 55 },
+    { IDOK, "BUTTON", L"OK", child | BS_DEFPUSHBUTTON | WS_TABSTOP, 50, 95, 50, 15 },
+    { IDC_CLOSE, "BUTTON", L"閉じる(&C)", child | BS_PUSHBUTTON | WS_TABSTOP, 105, 95, 50, 15 },
+};
+// clang-format on
 
 void ExpectItems(const DialogTemplate& dialog, const std::vector<DesignedControl>& expected)
 {

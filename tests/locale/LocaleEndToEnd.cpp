@@ -1,7 +1,7 @@
 // Kovrel.exe under any locale: run by CMake under a Japanese and an English one. Every text is
 // read back as UTF-16, and the files' folder and names hold characters outside code page 932.
 // HandOver: a file on the command line, centred windows, the label beside a typed path, Enter.
-#include "e2e/ConverterProcess.h"
+#include "support/ConverterProcess.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ TEST_F(LocaleEndToEnd, NamesOutsideCodePage932LoadConvertAndReport)
     ASSERT_TRUE(OkBecomes(true));
     driver::Click(Item(IDOK));
     Bytes written;
-    EXPECT_TRUE(driver::WaitFor([&] { return (written = Read(destination)) == NewLayoutFile(version11, 3); }))
+    EXPECT_TRUE(driver::WaitFor([&] { return (written = ReadBytes(destination)) == NewLayoutFile(version11, 3); }))
         << "written: " << written.size() << " bytes";
     ASSERT_TRUE(OkBecomes(false));
 

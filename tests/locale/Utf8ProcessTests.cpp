@@ -2,7 +2,7 @@
 // page is UTF-8 whatever the locale; and the manifest of both programs read back.
 #include "app/ConverterDialog.h"
 #include "app/resource.h"
-#include "gui/GuiSupport.h"
+#include "support/GuiSupport.h"
 #include "platform/CFileDialog.h"
 #include "platform/CWinApp.h"
 #include "platform/FailureReport.h"

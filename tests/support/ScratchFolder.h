@@ -16,9 +16,13 @@
 #include <sys/stat.h>
 #endif
 
+// Paths are narrow strings (code page bytes, as the program gets them) or path objects (names of
+// any characters).
+
 // The file's bytes, read in large pieces to its end (quick under the sanitizers, and a pipe's
 // bytes too); none when it cannot be read.
-inline std::vector<std::uint8_t> ReadBytes(const std::string& path)
+template <class Path>
+std::vector<std::uint8_t> ReadBytes(const Path& path)
 {
     std::ifstream in(path, std::ios::binary);
     std::vector<std::uint8_t> bytes;
@@ -29,7 +33,8 @@ inline std::vector<std::uint8_t> ReadBytes(const std::string& path)
 }
 
 // Creates or replaces the file; false when it could not be written whole.
-inline bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
+template <class Path>
+bool WriteBytes(const Path& path, const std::vector<std::uint8_t>& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

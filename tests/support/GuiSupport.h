@@ -36,14 +36,3 @@ void ShowAndCancel(CDialog& dialog, std::function<void(HWND)> inspect);
 // A visible dialog of this process that matches, or has this title; null when none shows.
 HWND FindOwnDialog(const std::function<bool(HWND)>& matches);
 HWND FindOwnDialog(const std::wstring& title);
-
-// A control as its template designs it; the style is complete, WS_CHILD | WS_VISIBLE included.
-struct DesignedControl {
-    int id;
-    const char* className;
-    const wchar_t* text;
-    DWORD style;
-    short x, y, cx, cy;
-};
-// The converter dialog's controls in tab order.
-extern const std::vector<DesignedControl> converterControls;

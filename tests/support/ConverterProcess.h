@@ -4,15 +4,13 @@
 // as a user would. Names are UTF-16 throughout: a folder may hold characters of no code page.
 
 #include "app/resource.h"
-#include "e2e/SampleFile.h"
+#include "support/SampleFile.h"
 #include "support/DriverWindows.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 class ConverterProcess : public ::testing::Test {
@@ -28,14 +26,8 @@ protected:
 
     Path Write(const std::wstring& name, const Bytes& bytes) const
     {
-        std::ofstream(folder / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        WriteBytes(folder / name, bytes);
         return folder / name;
-    }
-    // The bytes once the program no longer holds the file for writing, which allows no readers.
-    static Bytes Read(const Path& path)
-    {
-        std::ifstream file(path, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(file), {});
     }
 
     HWND Item(int id) const { return GetDlgItem(dialog, id); }
