@@ -26,7 +26,8 @@ TEST_F(CliTest, ABatchReportsInArgumentOrder)
     args.push_back(Write("bad.tbx", std::vector<std::uint8_t>(10, 0x41)));
 
     EXPECT_EQ(Run(args), 11);
-    std::string expected = PathOf("slow.tbx") + ": " + badFormatText + "\n" + PathOf("missing.tbx") + ": " + notFoundText + "\n";
+    std::string expected
+        = PathOf("slow.tbx") + ": " + badFormatText + "\n" + PathOf("missing.tbx") + ": " + notFoundText + "\n";
     for (int i = 0; i < 30; ++i) // a W4 of 6 has no place in 1.1
         expected += PathOf(NameOf(i)) + ": " + w4SixText + "\n";
     EXPECT_EQ(console.err, expected + PathOf("bad.tbx") + ": " + badFormatText + "\n");
@@ -46,6 +47,7 @@ TEST_F(CliTest, TheNameClashCheckLooksEachNameUpOnce)
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Run(args), 1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    EXPECT_EQ(console.err, std::string("tbxconv: '") + PathOf("d/n17.tbx") + "' and '" + PathOf("e/n17.tbx")
+    EXPECT_EQ(console.err,
+        std::string("tbxconv: '") + PathOf("d/n17.tbx") + "' and '" + PathOf("e/n17.tbx")
             + "' would both be written to the same file in the output folder\n");
 }

@@ -12,13 +12,13 @@ TEST_F(CliTest, UsageErrorsWriteNothing)
     const std::vector<std::vector<std::string>> lines = {
         {},
         { "frob", source },
-        { "convert", source, dest },                          // no --to
+        { "convert", source, dest }, // no --to
         { "convert", "--to", "1.3", source, dest },
         { "convert", "--to", "2.0", source, dest },
         { "convert", "--to", "1", source, dest },
         { "convert", "--to=", source, dest },
-        { "convert", "--to", "1.1", source },                 // no destination
-        { "convert", "--to", "1.1", source, dest, source },   // one operand too many
+        { "convert", "--to", "1.1", source },               // no destination
+        { "convert", "--to", "1.1", source, dest, source }, // one operand too many
         { "convert", "--to", "1.1", "--to", "1.2", source, dest },
         { "convert", "--to", "1.1", "--out-dir", "", source },
         { "convert", "--to", "1.1", "--out-dir", folder.string() },
@@ -41,7 +41,8 @@ TEST_F(CliTest, UsageErrorsWriteNothing)
 
 TEST_F(CliTest, HelpGoesToStandardOutput)
 {
-    for (const auto& line : std::vector<std::vector<std::string>> { { "--help" }, { "convert", "-h" }, { "info", "x", "--help" } }) {
+    for (const auto& line :
+        std::vector<std::vector<std::string>> { { "--help" }, { "convert", "-h" }, { "info", "x", "--help" } }) {
         CapturingConsole run;
         EXPECT_EQ(RunTbxconv(line, run), 0);
         EXPECT_NE(run.out.find("--out-dir"), std::string::npos);

@@ -6,7 +6,10 @@ const std::vector<std::string> listA = { "alpha", "\x95\x5C\x8E\xA6" };
 const std::vector<std::string> listB = { "" };
 
 // What the 1.0 writer makes of NewLayoutSample(..., w4, "lead", listA, listB).
-Bytes ExpectedVersion10(std::uint32_t w4) { return OldLayout(Sample(w4, "lead", listA, listB)); }
+Bytes ExpectedVersion10(std::uint32_t w4)
+{
+    return OldLayout(Sample(w4, "lead", listA, listB));
+}
 
 }
 

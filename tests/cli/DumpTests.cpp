@@ -8,7 +8,7 @@ TEST_F(CliTest, DumpKeepsEveryByte)
         NewLayoutSample(0x0102, 6, "\x83\x65\x83\x58\x83\x67",
             {
                 "plain",
-                "q\"b\\s\x01\t",   // escaped in JSON
+                "q\"b\\s\x01\t",    // escaped in JSON
                 "\x82",             // a lead byte without its trail byte
                 "\x87\x90",         // NEC's code for a sign that also has 0x81E0: would not come back
                 "\x95\x5C\x8E\xA6", // 表示, with 0x5C as a trail byte
@@ -24,7 +24,8 @@ TEST_F(CliTest, DumpKeepsEveryByte)
                                  "  \"words\": [11, 12, 13, 6, 15, 16, 17, 18, 19],\n  \"blocks\": [\n    \""
         + firstBlock + "\",\n";
     EXPECT_EQ(console.out.substr(0, expected.size()), expected);
-    EXPECT_NE(console.out.find("  \"extWords\": [113, 114, 115, 116],\n  \"tailWords\": [7, 8, 9],\n"), std::string::npos);
+    EXPECT_NE(console.out.find("  \"extWords\": [113, 114, 115, 116],\n  \"tailWords\": [7, 8, 9],\n"),
+        std::string::npos);
     EXPECT_NE(console.out.find("  \"leadString\": {\"text\": \"テスト\"},\n"), std::string::npos);
     EXPECT_NE(console.out.find("  \"listA\": [\n"
                                "    {\"text\": \"plain\"},\n"

@@ -30,8 +30,8 @@ TEST_F(CliTest, InfoFailuresByStatus)
         cut + ": " + badFormatText + "\n" + missing + ": " + notFoundText + "\n" + ": " + noFileNameText + "\n"
             + missingFolder + ": " + notFoundText + "\n" + folderAsFile + ": " + accessDeniedText + "\n");
 
-    for (const auto& [path, status] : std::vector<std::pair<std::string, int>> {
-             { "", 3 }, { missing, 4 }, { folderAsFile, 5 }, { cut, 11 } }) {
+    for (const auto& [path, status] :
+        std::vector<std::pair<std::string, int>> { { "", 3 }, { missing, 4 }, { folderAsFile, 5 }, { cut, 11 } }) {
         CapturingConsole run;
         EXPECT_EQ(RunTbxconv({ "info", path }, run), status) << path;
     }

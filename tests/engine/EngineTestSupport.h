@@ -34,7 +34,10 @@ private:
     std::unique_ptr<std::uint8_t[]> block;
 };
 
-inline int Parse(const Bytes& bytes, TabrixRecord& record) { return ParseRecord(ExactImage(bytes).Image(), record); }
+inline int Parse(const Bytes& bytes, TabrixRecord& record)
+{
+    return ParseRecord(ExactImage(bytes).Image(), record);
+}
 
 inline TabrixRecord Parsed(const Bytes& bytes)
 {

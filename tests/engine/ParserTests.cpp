@@ -12,8 +12,10 @@ namespace {
 
 SourceFile OldFile()
 {
+    // clang-format off
     return { .headWord = 7, .words = { 1, 2, 3, 4, 5, 6, 7, 8, 9 }, .lead = "lead", .listA = { "a1", "", "a3" },
         .listB = { "b1" } };
+    // clang-format on
 }
 
 SourceFile NewFile(std::uint16_t version)

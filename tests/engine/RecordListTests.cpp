@@ -13,8 +13,10 @@ namespace {
 
 SourceFile NewFile(StoredList listA, StoredList listB)
 {
+    // clang-format off
     return { .newLayout = true, .headWord = 0xFFFF0003, .version = version12, .words = { 1, 2, 3, 7, 5, 6, 7, 8, 9 },
         .tailWords = { 2, 1, 2 }, .lead = "lead", .listA = std::move(listA), .listB = std::move(listB) };
+    // clang-format on
 }
 
 // What every writer makes of record is the conversion of file, each list in a few writes.
@@ -37,7 +39,8 @@ TEST(RecordLists, AFileOfEmptyStringsIsWrittenAsItWasRead)
     const TabrixRecord record = Parsed(bytes);
     ASSERT_EQ(record.listA.size(), 300000u);
     ASSERT_EQ(record.listB.size(), 200001u);
-    EXPECT_TRUE(std::all_of(record.listB.begin(), record.listB.end(), [](std::string_view text) { return text.empty(); }));
+    EXPECT_TRUE(
+        std::all_of(record.listB.begin(), record.listB.end(), [](std::string_view text) { return text.empty(); }));
     ExpectWrittenAs(record, file);
 
     // The same through a document: loaded from a file and saved to another, byte for byte.
@@ -87,7 +90,9 @@ TEST(RecordLists, TheImageGoesWithTheLastEntryThatRefersToIt)
 {
     for (bool withEntries : { true, false }) {
         const Bytes bytes = Encode(withEntries ? NewFile({ "a" }, { "b" }) : NewFile({}, StoredList::Negative(-1)));
-        SharedImage image { std::shared_ptr<std::uint8_t>(new std::uint8_t[bytes.size()], std::default_delete<std::uint8_t[]>()), bytes.size() };
+        SharedImage image { std::shared_ptr<std::uint8_t>(new std::uint8_t[bytes.size()],
+                                std::default_delete<std::uint8_t[]>()),
+            bytes.size() };
         std::copy(bytes.begin(), bytes.end(), image.bytes.get());
         const std::weak_ptr<std::uint8_t> watch = image.bytes;
         TabrixRecord record;

@@ -9,7 +9,10 @@
 
 namespace {
 
-std::string Text(std::initializer_list<char> bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::string Text(std::initializer_list<char> bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
 
 struct NamedSource {
     const char* name;
@@ -19,6 +22,7 @@ struct NamedSource {
 // Files of both layouts with everything a conversion must change or keep.
 std::vector<NamedSource> Sources()
 {
+    // clang-format off
     const TabrixFields version11Zero { .newLayout = true, .headWord = 0xFFFF0000, .version = 0x0101,
         .words = { 9, 8, 7, 7, 5, 6, 3, 2, 1 }, .extWords = { 0x01020304, 0, 0xFFFFFFFF, 42 },
         .tailWords = { 0, 0xFFFFFFFF, 99 }, .lead = "lead", .listA = { "a1", "a2", "a3" } };
@@ -26,6 +30,7 @@ std::vector<NamedSource> Sources()
         .words = { 11, 12, 13, 6, 15, 16, 17, 18, 19 }, .extWords = { 0x71, 0x72, 0x73, 0x74 },
         .tailWords = { 2, 1, 2 }, .lead = Text({ '\0', 'h', 'i', 'd' }), .listA = { Text({ 'a', '\0' }), "" },
         .listB = StoredList::Negative(-1), .trailing = Bytes(17, 0x5C) };
+    // clang-format on
     TabrixFields oddOld = version11Zero;
     oddOld.headWord = 0xFFFF8001;
     oddOld.version = 0x0100;
@@ -38,6 +43,7 @@ std::vector<NamedSource> Sources()
     oddNew.listB = { std::string(254, '\0') + "z", "q" };
     oddNew.trailing.clear();
     return {
+        // clang-format off
         // The upper half one short of the new layout's marker.
         { "old head 0xFFFEFFFF, W4 5",
             { .headWord = 0xFFFEFFFF, .words = { 1, 2, 3, 5, 0xFFFFFFFF, 0x80000000, 7, 8, 9 },
@@ -46,6 +52,7 @@ std::vector<NamedSource> Sources()
         { "old W4 6, count INT32_MIN",
             { .headWord = 0x12345678, .words = { 0, 0, 0, 6, 0, 0, 0, 0, 0 }, .listA = StoredList::Negative(INT32_MIN),
                 .listB = { std::string(255, '\xE9'), "\x82\xA0" } } },
+        // clang-format on
         { "1.1 head 0xFFFF0000, W4 7", version11Zero },
         { "1.2 head 0xFFFFFFFF, W4 6", version12Full },
         { "new layout 0x0100, W4 5", oddOld },
@@ -118,9 +125,9 @@ TEST(Writers, W4MappingOnlyForOneZeroAndOneOneAndRecordUnchanged)
     struct Case {
         std::uint32_t held, as10, as11, as12;
     };
-    const Case cases[] = { { 5, 4, 4, 5 }, { 6, 3, 3, 6 }, { 7, 7, 7, 7 }, { 4, 4, 4, 4 }, { 3, 3, 3, 3 },
-        { 0, 0, 0, 0 }, { 0x00010005, 0x00010005, 0x00010005, 0x00010005 }, { 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF,
-        0xFFFFFFFF } };
+    const Case cases[]
+        = { { 5, 4, 4, 5 }, { 6, 3, 3, 6 }, { 7, 7, 7, 7 }, { 4, 4, 4, 4 }, { 3, 3, 3, 3 }, { 0, 0, 0, 0 },
+              { 0x00010005, 0x00010005, 0x00010005, 0x00010005 }, { 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF } };
     for (const auto& c : cases) {
         TabrixRecord record;
         record.words = { 5, 6, 5, c.held, 6, 5, 6, 5, 6 };
@@ -196,16 +203,16 @@ TEST(WriterFailures, AFailureAtAnyByteEndsTheWriterWithItsCause)
     const FileErrorCause causes[] = { FileErrorCause::DiskFull, FileErrorCause::HardIO, FileErrorCause::AccessDenied,
         FileErrorCause::DirectoryFull, FileErrorCause::Generic, FileErrorCause::SharingViolation,
         FileErrorCause::TooManyOpenFiles, FileErrorCause::BadPath, FileErrorCause::FileNotFound,
-        FileErrorCause::EndOfFile, FileErrorCause::LockViolation, FileErrorCause::None,
-        static_cast<FileErrorCause>(15), static_cast<FileErrorCause>(-1) };
+        FileErrorCause::EndOfFile, FileErrorCause::LockViolation, FileErrorCause::None, static_cast<FileErrorCause>(15),
+        static_cast<FileErrorCause>(-1) };
     const std::size_t causeCount = std::size(causes);
     for (const auto& source : Sources()) {
         const TabrixRecord record = Parsed(Encode(source.file));
         for (const auto& writer : writers) {
             const Bytes whole = Encode(Converted(source.file, writer.version));
             for (std::size_t k = 0; k < whole.size(); ++k) {
-                SCOPED_TRACE(std::string(source.name) + " into " + writer.name + " failing after byte "
-                    + std::to_string(k));
+                SCOPED_TRACE(
+                    std::string(source.name) + " into " + writer.name + " failing after byte " + std::to_string(k));
                 const FileErrorCause cause = causes[k % causeCount];
                 CollectingFile file;
                 file.FailAfter(k, cause);

@@ -72,9 +72,11 @@ TEST(CauseFromWin32Error, EveryListedCodeAndEveryOtherIsGeneric)
 TEST(CauseFromErrno, TheNearestCauseOfEachErrno)
 {
     const std::map<int, int> listed = {
+        // clang-format off
         { ENOENT, 2 }, { ENOTDIR, 3 }, { ENAMETOOLONG, 3 }, { ELOOP, 3 }, { EMFILE, 4 }, { ENFILE, 4 },
         { EACCES, 5 }, { EPERM, 5 }, { EROFS, 5 }, { EISDIR, 5 }, { EBADF, 6 }, { ESPIPE, 9 }, { EIO, 10 },
         { ETXTBSY, 11 }, { EBUSY, 11 }, { ENOSPC, 13 }, { EDQUOT, 13 },
+        // clang-format on
     };
     EXPECT_EQ(CauseFromErrno(0), FileErrorCause::None);
     for (int error = 1; error <= 200; ++error) {

@@ -9,7 +9,10 @@
 
 namespace {
 
-std::uint32_t MappedW4(std::uint32_t value) { return value == 5 ? 4 : value == 6 ? 3 : value; }
+std::uint32_t MappedW4(std::uint32_t value)
+{
+    return value == 5 ? 4 : value == 6 ? 3 : value;
+}
 
 void Check(bool condition)
 {

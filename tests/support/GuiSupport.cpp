@@ -99,4 +99,3 @@ HWND FindOwnDialog(const std::wstring& title)
 {
     return FindOwnDialog([&](HWND window) { return WideText(window) == title; });
 }
-

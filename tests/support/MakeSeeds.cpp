@@ -13,8 +13,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: make_seeds FOLDER\n");
         return 1;
     }
+    // clang-format off
     const TabrixFields plain { .words = { 1, 2, 3, 0, 5, 6, 7, 8, 9 }, .blockSeeds = { 0, 60, 120, 180 },
         .blockStep = 1, .extWords = { 10, 11, 12, 13 }, .tailWords = { 2, 1, 2 } };
+    // clang-format on
     auto with = [&](std::uint32_t head, std::uint32_t w4, std::string lead, StoredList a, StoredList b) {
         TabrixFields file = plain;
         std::tie(file.headWord, file.words[3], file.lead, file.listA, file.listB) = std::tie(head, w4, lead, a, b);
@@ -26,7 +28,8 @@ int main(int argc, char** argv)
         { "v10-empty", OldLayout(with(3, 0, "", {}, {})) },
         { "v10-lists", OldLayout(with(0xFFFEFFFF, 5, "lead", { "a", std::string("b\0c", 3) }, { "\x83\x74" })) },
         { "v11-w4-6", NewLayout(with(1, 6, "x", { "one" }, {}), version11) },
-        { "v12-full", NewLayout(with(0xFFFF, 7, "\x90\xac\x8c\xf7", { "p", "q" }, { std::string(255, 'r') }), version12) },
+        { "v12-full",
+            NewLayout(with(0xFFFF, 7, "\x90\xac\x8c\xf7", { "p", "q" }, { std::string(255, 'r') }), version12) },
         { "v205-odd", NewLayout(odd, 0x0205) },
         { "v12-negative", NewLayout(with(2, 0, "", StoredList::Negative(-1), StoredList::Negative(-5)), version12) },
     };

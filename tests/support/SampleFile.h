@@ -8,9 +8,11 @@
 
 inline TabrixFields Sample(std::uint32_t w4 = 6, std::uint32_t head = 0x1234)
 {
+    // clang-format off
     return { .headWord = head, .words = { 11, 12, 13, w4, 15, 16, 17, 18, 19 }, .blockSeeds = { 0xB1, 0xB2, 0xB3, 0xB4 },
         .blockStep = 0, .extWords = { 0x71, 0x72, 0x73, 0x74 }, .tailWords = { 7, 8, 9 }, .lead = "lead",
         .listA = { "a1", "a2" }, .listB = { "b1" } };
+    // clang-format on
 }
 
 // The sample with strings of its own.
@@ -24,7 +26,13 @@ inline TabrixFields Sample(std::uint32_t w4, std::string lead, StoredList listA,
 }
 
 // The sample in the new layout of version.
-inline Bytes NewLayoutFile(FormatVersion version, std::uint32_t w4) { return NewLayout(Sample(w4), version); }
+inline Bytes NewLayoutFile(FormatVersion version, std::uint32_t w4)
+{
+    return NewLayout(Sample(w4), version);
+}
 
 // The sample in the old layout of version 1.0, with this head word.
-inline Bytes OldLayoutFile(std::uint32_t head, std::uint32_t w4) { return OldLayout(Sample(w4, head)); }
+inline Bytes OldLayoutFile(std::uint32_t head, std::uint32_t w4)
+{
+    return OldLayout(Sample(w4, head));
+}

@@ -21,7 +21,7 @@
 
 // The file's bytes, read in large pieces to its end (quick under the sanitizers, and a pipe's
 // bytes too); none when it cannot be read.
-template <class Path>
+template<class Path>
 std::vector<std::uint8_t> ReadBytes(const Path& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -33,7 +33,7 @@ std::vector<std::uint8_t> ReadBytes(const Path& path)
 }
 
 // Creates or replaces the file; false when it could not be written whole.
-template <class Path>
+template<class Path>
 bool WriteBytes(const Path& path, const std::vector<std::uint8_t>& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -96,7 +96,10 @@ public:
 #endif
         return File(name);
     }
-    std::vector<std::string> Names() const { return NamesIn(Path()); }
+    std::vector<std::string> Names() const
+    {
+        return NamesIn(Path());
+    }
 
 private:
 #ifdef _WIN32

@@ -125,9 +125,15 @@ inline TabrixFields AsNewLayout(TabrixFields file, FormatVersion version)
     file.version = version;
     return file;
 }
-inline Bytes NewLayout(const TabrixFields& file, FormatVersion version) { return Encode(AsNewLayout(file, version)); }
+inline Bytes NewLayout(const TabrixFields& file, FormatVersion version)
+{
+    return Encode(AsNewLayout(file, version));
+}
 
-inline std::string CutAtNul(const std::string& text) { return text.substr(0, text.find('\0')); }
+inline std::string CutAtNul(const std::string& text)
+{
+    return text.substr(0, text.find('\0'));
+}
 
 // The file that converting source to target must give, by the conversion rules.
 inline TabrixFields Converted(const TabrixFields& source, FormatVersion target)
