@@ -9,9 +9,17 @@ namespace {
 // Each case's folder holds s.tbx, the sample file as 1.2 wrote it.
 class Load : public ::testing::Test {
 protected:
+    // A document that failed to load holds nothing and no file.
+    static void ExpectNothingLoaded(const TestDocument& document)
+    {
+        EXPECT_EQ(document.Loaded(), 0);
+        EXPECT_FALSE(document.IsOpen());
+    }
+
     ScratchFolder folder;
     const Bytes sampleBytes = NewLayout(Sample(), version12);
     const std::string sample = folder.Write("s.tbx", sampleBytes);
+    TestDocument document { "" };
 };
 
 }
@@ -36,8 +44,7 @@ TEST_F(Load, FailuresBeforeTheFileIsReadGiveTheirStatus)
              { folder.File("nowhere/absent.tbx"), FileNotFound }, { folder.Path(), AccessDenied } }) {
         ProbedDocument document(path.c_str());
         EXPECT_EQ(document.Load(), status) << path;
-        EXPECT_EQ(document.Loaded(), 0);
-        EXPECT_FALSE(document.IsOpen());
+        ExpectNothingLoaded(document);
     }
 }
 
@@ -56,24 +63,19 @@ TEST_F(Load, FileHeldOpenForWritingCannotBeOpened)
 
 TEST_F(Load, GetVersionReportsTheVersionThatWroteTheFile)
 {
-    TestDocument document("");
     LoadFrom(document, folder.File("old.tbx"), OldLayout(Sample()));
     EXPECT_EQ(VersionOf(document), std::tuple(1, 1, 0));
     EXPECT_EQ(document.Record().tailWords, (std::array<std::uint32_t, 3> { 2, 1, 2 }));
 
     LoadFrom(document, folder.File("new.tbx"), sampleBytes);
-    EXPECT_EQ(VersionOf(document), std::tuple(1, 1, 2));
-    EXPECT_EQ(document.Record().head, 0x1234u);
+    EXPECT_EQ(std::tuple(VersionOf(document), document.Record().head), std::tuple(std::tuple(1, 1, 2), 0x1234u));
 }
 
 TEST_F(Load, FailedParseIsBadFormatAndReportsNoVersion)
 {
-    Bytes truncated = sampleBytes;
-    truncated.resize(truncated.size() - 1);
+    const Bytes truncated(sampleBytes.begin(), sampleBytes.end() - 1);
     for (const Bytes& file : { truncated, Bytes {}, Bytes { 0x01, 0x00, 0x00 } }) {
-        WriteBytes(folder.File("bad.tbx"), file);
-        TestDocument document(folder.File("bad.tbx").c_str());
-        EXPECT_EQ(document.Load(), BadFormat) << file.size();
+        EXPECT_EQ(Reload(document, folder.Write("bad.tbx", file)), BadFormat) << file.size();
         EXPECT_EQ(VersionOf(document), std::tuple(0, 77, 88));
         EXPECT_FALSE(document.IsOpen());
     }
@@ -81,47 +83,37 @@ TEST_F(Load, FailedParseIsBadFormatAndReportsNoVersion)
 
 TEST_F(Load, ReloadAfterResetHoldsOnlyTheNewFile)
 {
-    TabrixFields first = Sample();
-    first.listA = { "one", "two", "three" };
-    first.lead = "first lead";
-    TabrixFields second = Sample();
-    second.listA = { "x" };
-    second.listB = {};
-    second.lead = "";
-    TestDocument document("");
+    const TabrixFields first = Sample(6, "first lead", { "one", "two", "three" }, { "b1" });
+    const std::string secondPath = folder.Write("second.tbx", OldLayout(Sample(6, "", { "x" }, {})));
     LoadFrom(document, folder.File("first.tbx"), NewLayout(first, 0x0101));
-
-    const std::string secondPath = folder.Write("second.tbx", OldLayout(second));
     ASSERT_EQ(Reload(document, secondPath), Success);
     EXPECT_EQ(document.Record().listA, std::vector<std::string> { "x" });
     EXPECT_TRUE(document.Record().listB.empty());
     EXPECT_EQ(document.Record().leadString, "");
     EXPECT_EQ(document.Record().version, 0x0100);
-
     // After a parse that failed half way, Reset is what empties the lists it filled.
-    Bytes broken = NewLayout(first, 0x0102);
-    broken.resize(broken.size() - 5);
-    ASSERT_EQ(Reload(document, folder.Write("broken.tbx", broken)), BadFormat);
+    const Bytes broken = NewLayout(first, 0x0102);
+    ASSERT_EQ(Reload(document, folder.Write("broken.tbx", Bytes(broken.begin(), broken.end() - 5))), BadFormat);
     ASSERT_EQ(Reload(document, secondPath), Success);
     EXPECT_EQ(document.Record().listA, std::vector<std::string> { "x" });
 }
 
-TEST_F(Load, StateFollowsTheTable)
+TEST_F(Load, ALoadThatEndsBeforeParsingLeavesALoadedDocumentLoaded)
 {
-    TestDocument document(folder.File("a.tbx").c_str());
     EXPECT_EQ(document.Loaded(), 0);
     LoadFrom(document, folder.File("a.tbx"), sampleBytes);
     EXPECT_EQ(document.Loaded(), 1);
-
-    // A load that ends before parsing leaves a loaded document loaded, record and all.
     CFile writer;
     ASSERT_TRUE(writer.Open(folder.File("a.tbx").c_str(), 0x9031 & ~0x1000u, nullptr));
     EXPECT_EQ(document.Load(), CannotOpen);
     writer.Close();
     EXPECT_EQ(document.Loaded(), 1);
     EXPECT_EQ(document.Record().listA.size(), 2u);
+}
 
-    // SetSourcePath on a loaded document empties it; the numbers and the other paths stay.
+TEST_F(Load, SetSourcePathEmptiesALoadedDocumentAndKeepsTheNumbersAndTheOtherPaths)
+{
+    LoadFrom(document, folder.File("a.tbx"), sampleBytes);
     document.SetTargetVersion(1, 0);
     document.SetDestinationPath("dest.tbx");
     ASSERT_EQ(document.SetSourcePath(folder.File("b.tbx").c_str()), 1);
@@ -148,23 +140,20 @@ TEST_F(Load, LengthThatNoBufferCanHoldIsOutOfMemory)
         document.fakeLength = length;
         EXPECT_EQ(document.Load(), OutOfMemory) << length;
         EXPECT_EQ(document.readCount, 0u) << "no read into a short buffer";
-        EXPECT_EQ(document.Loaded(), 0);
-        EXPECT_FALSE(document.IsOpen());
+        ExpectNothingLoaded(document);
     }
 }
 
 TEST_F(Load, ReadFailureGivesItsCauseAndLeavesTheRecord)
 {
-    TestDocument reference("");
-    LoadFrom(reference, folder.File("s.tbx"), sampleBytes);
+    LoadFrom(document, sample, sampleBytes);
     for (auto cause : { FileErrorCause::HardIO, FileErrorCause::AccessDenied, FileErrorCause::LockViolation }) {
         ProbedDocument document(sample.c_str());
         document.Record().leadString = "kept";
         document.readFailure = cause;
         EXPECT_EQ(document.Load(), StatusFromCause(cause));
         EXPECT_EQ(document.Record().leadString, "kept");
-        EXPECT_EQ(document.Loaded(), 0);
-        EXPECT_FALSE(document.IsOpen());
+        ExpectNothingLoaded(document);
     }
 }
 
@@ -182,16 +171,12 @@ TEST_F(Load, LengthFailureLeavesAsTheFrameworkExceptionWithTheFileClosed)
 // A file of several megabytes takes the big-image path of the load and the list's reservation.
 TEST_F(Load, BigFileConvertsToItselfByteForByteAndItsTruncationFails)
 {
-    TabrixFields big = Sample();
     std::vector<std::string> entries;
     for (int i = 0; i < 45000; ++i)
         entries.push_back(std::string(100 + i % 50, static_cast<char>('A' + i % 26)));
-    big.listA = entries;
-    big.listB = { "last" };
+    const TabrixFields big = Sample(6, "lead", entries, { "last" });
     const Bytes bytes = NewLayout(big, 0x0102);
     ASSERT_GT(bytes.size(), std::size_t(5) << 20);
-
-    TestDocument document("");
     LoadFrom(document, folder.File("big.tbx"), bytes);
     ASSERT_EQ(document.Record().listA.size(), 45000u);
     EXPECT_EQ(document.Record().listA.back(), entries.back());
@@ -199,9 +184,5 @@ TEST_F(Load, BigFileConvertsToItselfByteForByteAndItsTruncationFails)
     document.SetTargetVersion(1, 2);
     ASSERT_EQ(SaveTo(document, folder.File("copy.tbx")), Success);
     EXPECT_TRUE(ReadBytes(folder.File("copy.tbx")) == bytes);
-
-    Bytes truncated(bytes.begin(), bytes.end() - 13);
-    WriteBytes(folder.File("cut.tbx"), truncated);
-    TestDocument cut(folder.File("cut.tbx").c_str());
-    EXPECT_EQ(cut.Load(), BadFormat);
+    EXPECT_EQ(Reload(document, folder.Write("cut.tbx", Bytes(bytes.begin(), bytes.end() - 13))), BadFormat);
 }

@@ -14,6 +14,41 @@
 
 namespace {
 
+// Another program creates each of the first three names just before the save does.
+class RacedDocument : public TestDocument {
+public:
+    using TestDocument::TestDocument;
+    bool Open(const char* path, unsigned flags, CFileException* failure) override
+    {
+        if (flags & CFile::modeUnnamed)
+            return false; // the race is on names: no file without one
+        if ((flags & CFile::modeCreateNew) && taken.size() < 3) {
+            WriteBytes(path, Bytes { 'm', 'i', 'n', 'e' });
+            taken.push_back(path);
+        }
+        return TestDocument::Open(path, flags, failure);
+    }
+    std::vector<std::string> taken;
+};
+
+#ifdef _WIN32
+// The names in a folder as the system's code page gives them, in the system's order.
+std::vector<std::string> AnsiNamesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found {};
+    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..")
+            names.push_back(found.cFileName);
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return names;
+}
+#endif
+
 class Save : public ::testing::Test {
 protected:
     // A document loaded from a 1.2 file whose W4 is 6.
@@ -27,6 +62,12 @@ protected:
 
     // The source converted to target, by the conversion rules.
     Bytes As(FormatVersion target) const { return Encode(Converted(source, target)); }
+    // What a save as major.minor wrote to name in the folder.
+    Bytes Saved(std::uint8_t major, std::uint8_t minor, const std::string& name)
+    {
+        EXPECT_EQ(SaveAs(major, minor, folder.File(name)), Success) << name;
+        return ReadBytes(folder.File(name));
+    }
 
     ScratchFolder folder;
     const TabrixFields source = AsNewLayout(Sample(), version12);
@@ -37,20 +78,15 @@ protected:
 
 TEST_F(Save, EachTargetWritesItsLayout)
 {
-    ASSERT_EQ(SaveAs(1, 0, folder.File("d10.tbx")), Success);
-    EXPECT_EQ(ReadBytes(folder.File("d10.tbx")), As(version10));
-
-    ASSERT_EQ(SaveAs(1, 1, folder.File("d11.tbx")), Success);
+    EXPECT_EQ(Saved(1, 0, "d10.tbx"), As(version10));
+    const Bytes v11 = Saved(1, 1, "d11.tbx");
     EXPECT_EQ(document.Target(), 0x0101);
-    Bytes v11 = ReadBytes(folder.File("d11.tbx"));
     EXPECT_EQ(v11, As(version11));
     ASSERT_GT(v11.size(), 18u);
     EXPECT_EQ(v11[18], 3) << "W4 of the new layout sits at offset 18";
-
     // The record still holds 6: a later save as 1.2 writes it unchanged.
     EXPECT_EQ(document.Record().words[3], 6u);
-    ASSERT_EQ(SaveAs(1, 2, folder.File("d12.tbx")), Success);
-    EXPECT_EQ(ReadBytes(folder.File("d12.tbx")), As(version12));
+    EXPECT_EQ(Saved(1, 2, "d12.tbx"), As(version12));
     EXPECT_EQ(document.Loaded(), 1);
     EXPECT_FALSE(document.IsOpen());
 }
@@ -60,18 +96,15 @@ TEST_F(Save, OldFileGainsTheDefaultsOfTheNewLayout)
     TabrixFields old = Sample();
     old.headWord = 0x00AB1234; // the upper half is dropped by the new layout
     LoadFrom(document, folder.File("old.tbx"), OldLayout(old));
-    ASSERT_EQ(SaveAs(1, 2, folder.File("d.tbx")), Success);
     // Extra words 0, tail words 2, 1, 2.
-    EXPECT_EQ(ReadBytes(folder.File("d.tbx")), Encode(Converted(old, version12)));
+    EXPECT_EQ(Saved(1, 2, "d.tbx"), Encode(Converted(old, version12)));
 }
 
 TEST_F(Save, ExistingDestinationIsReplacedWhole)
 {
     // Longer than the new content: nothing of it may stay behind the new bytes.
-    Bytes old(5000, 0xEE);
-    WriteBytes(folder.File("d.tbx"), old);
-    ASSERT_EQ(SaveAs(1, 1, folder.File("d.tbx")), Success);
-    EXPECT_EQ(ReadBytes(folder.File("d.tbx")), As(version11));
+    WriteBytes(folder.File("d.tbx"), Bytes(5000, 0xEE));
+    EXPECT_EQ(Saved(1, 1, "d.tbx"), As(version11));
     EXPECT_EQ(folder.Names(), (std::vector<std::string> { "d.tbx", "s.tbx" }));
 }
 
@@ -99,12 +132,10 @@ TEST_F(Save, ExistingDestinationNamedRelativelyIsReplaced)
 
 TEST_F(Save, ConvertsAFileInPlace)
 {
-    ASSERT_EQ(SaveAs(1, 0, folder.File("s.tbx")), Success);
-    EXPECT_EQ(ReadBytes(folder.File("s.tbx")), As(version10));
+    EXPECT_EQ(Saved(1, 0, "s.tbx"), As(version10));
     EXPECT_EQ(folder.Names(), std::vector<std::string> { "s.tbx" });
-    TestDocument again(folder.File("s.tbx").c_str());
-    ASSERT_EQ(again.Load(), Success);
-    EXPECT_EQ(VersionOf(again), std::tuple(1, 1, 0));
+    ASSERT_EQ(Reload(document, folder.File("s.tbx")), Success);
+    EXPECT_EQ(VersionOf(document), std::tuple(1, 1, 0));
 }
 
 TEST_F(Save, UnknownTargetIsBadFormatBeforeAnythingIsTouched)
@@ -121,7 +152,7 @@ TEST_F(Save, UnknownTargetIsBadFormatBeforeAnythingIsTouched)
     EXPECT_EQ(folder.Names(), (std::vector<std::string> { "existing.tbx", "s.tbx" }));
 }
 
-TEST_F(Save, RefusedDestinationGivesItsStatusAndStaysAsItWas)
+TEST_F(Save, DestinationHeldByAReaderIsRefusedUntilItLetsGo)
 {
     const Bytes old = { 'o', 'l', 'd' };
     WriteBytes(folder.File("held.tbx"), old);
@@ -133,7 +164,13 @@ TEST_F(Save, RefusedDestinationGivesItsStatusAndStaysAsItWas)
         EXPECT_EQ(SaveAs(1, 0, folder.File("held.tbx")), CannotOpen);
     }
     EXPECT_EQ(ReadBytes(folder.File("held.tbx")), old);
+    EXPECT_EQ(folder.Names(), (std::vector<std::string> { "held.tbx", "s.tbx" }));
+    // Once the other program lets go, the same save goes through.
+    EXPECT_EQ(Saved(1, 2, "held.tbx"), As(version12));
+}
 
+TEST_F(Save, FolderOrMissingDestinationGivesItsStatusAndMakesNothing)
+{
     std::filesystem::create_directory(folder.File("sub"));
     EXPECT_EQ(SaveAs(1, 2, folder.File("sub")), AccessDenied);
     EXPECT_TRUE(std::filesystem::is_directory(folder.File("sub")));
@@ -141,32 +178,12 @@ TEST_F(Save, RefusedDestinationGivesItsStatusAndStaysAsItWas)
 
     EXPECT_EQ(SaveAs(1, 2, folder.File("nowhere/d.tbx")), FileNotFound);
     EXPECT_EQ(SaveAs(1, 2, ""), FileNotFound);
-    EXPECT_EQ(folder.Names(), (std::vector<std::string> { "held.tbx", "s.tbx", "sub" }));
+    EXPECT_EQ(folder.Names(), (std::vector<std::string> { "s.tbx", "sub" }));
     EXPECT_FALSE(document.IsOpen());
-
-    // Once the other program lets go, the same save goes through.
-    EXPECT_EQ(SaveAs(1, 2, folder.File("held.tbx")), Success);
-    EXPECT_EQ(ReadBytes(folder.File("held.tbx")), As(version12));
 }
 
 TEST_F(Save, TemporaryNameTakenMeanwhileIsLeftAloneAndAnotherIsUsed)
 {
-    // Another program creates each of the first names just before the save does.
-    class RacedDocument : public TestDocument {
-    public:
-        using TestDocument::TestDocument;
-        bool Open(const char* path, unsigned flags, CFileException* failure) override
-        {
-            if (flags & CFile::modeUnnamed)
-                return false; // the race is on names: no file without one
-            if ((flags & CFile::modeCreateNew) && taken.size() < 3) {
-                WriteBytes(path, Bytes { 'm', 'i', 'n', 'e' });
-                taken.push_back(path);
-            }
-            return TestDocument::Open(path, flags, failure);
-        }
-        std::vector<std::string> taken;
-    };
     RacedDocument raced("");
     LoadFrom(raced, folder.File("s.tbx"), As(version12));
     raced.SetTargetVersion(1, 2);
@@ -186,17 +203,14 @@ TEST_F(Save, ReplacedDestinationKeepsItsPermissionBitsAndOwner)
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     // Only root can give a file away; others keep their own files anyway.
     const bool root = ::geteuid() == 0;
-    if (root) {
+    if (root)
         ASSERT_EQ(::chown(path.c_str(), 4321, 4321), 0);
-    }
     ASSERT_EQ(SaveAs(1, 2, path), Success);
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
-    if (root) {
-        EXPECT_EQ(info.st_uid, 4321u);
-        EXPECT_EQ(info.st_gid, 4321u);
-    }
+    if (root)
+        EXPECT_EQ(std::tuple(info.st_uid, info.st_gid), std::tuple(4321u, 4321u));
     EXPECT_EQ(ReadBytes(path), As(version12));
 }
 
@@ -262,16 +276,7 @@ TEST_F(Save, NamesWithA5CTrailByteStayInTheirFolder)
     // The new file is made in the same folder under a name of its own, not glued to the 表.
     ASSERT_EQ(document.created.size(), 1u);
     EXPECT_EQ(document.created[0].substr(0, sub.size() + 4), sub + "\\~kv");
-    WIN32_FIND_DATAA found {};
-    HANDLE search = ::FindFirstFileA((sub + "\\*").c_str(), &found);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE);
-    std::vector<std::string> names;
-    do {
-        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..")
-            names.push_back(found.cFileName);
-    } while (::FindNextFileA(search, &found));
-    ::FindClose(search);
-    EXPECT_EQ(names, std::vector<std::string> { "\x95\x5C.tbx" });
+    EXPECT_EQ(AnsiNamesIn(sub), std::vector<std::string> { "\x95\x5C.tbx" });
     EXPECT_EQ(folder.Names().size(), 2u);
 }
 #endif

@@ -5,20 +5,12 @@
 #include <climits>
 #include <string>
 
+// Signed: a value that is 3..11 in its low bits or as unsigned is still no error.
 TEST(IsErrorStatus, ExactlyThreeToEleven)
 {
     for (int status = -3; status <= 14; ++status)
         EXPECT_EQ(IsErrorStatus(status), status >= 3 && status <= 11) << status;
-    EXPECT_FALSE(IsErrorStatus(INT32_MIN));
-    EXPECT_FALSE(IsErrorStatus(INT32_MAX));
-}
-
-TEST(IsErrorStatus, EdgesOfTheRange)
-{
-    EXPECT_TRUE(IsErrorStatus(3));
-    EXPECT_TRUE(IsErrorStatus(11));
-    // Signed: a value that is 3..11 in its low bits or as unsigned is still no error.
-    for (int status : { 2, 12, 0, 1, -1, INT32_MIN + 3 })
+    for (int status : { INT32_MIN, INT32_MAX, INT32_MIN + 3 })
         EXPECT_FALSE(IsErrorStatus(status)) << status;
 }
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <numeric>
 #include <optional>
+#include <tuple>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -20,7 +21,10 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Digits() { return { '0', '1', '2', '3', '4', '5', '6', '7', '8', '9' }; }
+Bytes Digits()
+{
+    return { '0', '1', '2', '3', '4', '5', '6', '7', '8', '9' };
+}
 
 // Bytes that differ from their neighbours, so that a chunk out of place shows.
 Bytes Pattern(std::size_t size)
@@ -31,11 +35,11 @@ Bytes Pattern(std::size_t size)
     return bytes;
 }
 
-constexpr unsigned loadFlags = 0x8020;        // read, others may read
-constexpr unsigned saveFlags = 0x9031;        // write, others may write, create or cut
-constexpr unsigned writeExisting = 0x8031;    // the save's access and sharing on an existing file
-constexpr unsigned openToAll = 0x1041;        // write, create, others may do anything
-constexpr unsigned readWriteToAll = 0x0042;   // read and write an existing file, others anything
+constexpr unsigned loadFlags = 0x8020;      // read, others may read
+constexpr unsigned saveFlags = 0x9031;      // write, others may write, create or cut
+constexpr unsigned writeExisting = 0x8031;  // the save's access and sharing on an existing file
+constexpr unsigned openToAll = 0x1041;      // write, create, others may do anything
+constexpr unsigned readWriteToAll = 0x0042; // read and write an existing file, others anything
 
 #ifdef _WIN32
 constexpr long fileNotFoundError = ERROR_FILE_NOT_FOUND;
@@ -70,7 +74,8 @@ std::optional<FileErrorCause> Refusal(const OpenResult& result)
 }
 
 // What the call raised: the cause of its CFileException, None when it raised nothing.
-template <typename Call> CFileException Raised(Call call)
+template<typename Call>
+CFileException Raised(Call call)
 {
     try {
         call();
@@ -87,15 +92,38 @@ std::string ReadAll(CFile& file, std::size_t atMost)
     return text;
 }
 
-void WriteText(CFile& file, const std::string& text) { file.Write(text.data(), text.size()); }
+void WriteText(CFile& file, const std::string& text)
+{
+    file.Write(text.data(), text.size());
+}
 
-std::string TextOf(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::string TextOf(const Bytes& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
 
 // Each case gets a fresh folder holding digits.tbx, the ten digits.
 class CFileTest : public ::testing::Test {
 protected:
+    std::string TextIn(const std::string& path) const { return TextOf(ReadBytes(path)); }
+    // Opens path with flags and writes text; false when the open fails.
+    bool WriteWith(CFile& file, const std::string& path, unsigned flags, const std::string& text)
+    {
+        if (!TryOpen(file, path, flags).opened)
+            return false;
+        WriteText(file, text);
+        return true;
+    }
+    // The same with an object that is destroyed at once.
+    bool WriteAndDestroy(const std::string& path, unsigned flags, const std::string& text)
+    {
+        CFile destroyed;
+        return WriteWith(destroyed, path, flags, text);
+    }
+
     ScratchFolder folder;
     const std::string digits = folder.Write("digits.tbx", Digits());
+    CFile file;
 };
 using CFileOpen = CFileTest;
 using CFileLength = CFileTest;
@@ -106,11 +134,9 @@ using CFileFlush = CFileTest;
 
 }
 
-TEST_F(CFileOpen, LoadFlagsOpenAnExistingFileOnly)
+TEST_F(CFileOpen, LoadFlagsReadAnExistingFileAndRefuseWrites)
 {
-    CFile file;
-    OpenResult existing = TryOpen(file, digits, loadFlags);
-    ASSERT_TRUE(existing.opened);
+    ASSERT_TRUE(TryOpen(file, digits, loadFlags).opened);
     EXPECT_TRUE(file.IsOpen());
     EXPECT_EQ(file.GetFilePath(), digits);
     EXPECT_EQ(ReadAll(file, 10), "0123456789");
@@ -118,218 +144,183 @@ TEST_F(CFileOpen, LoadFlagsOpenAnExistingFileOnly)
     EXPECT_EQ(Raised([&] { WriteText(file, "x"), file.Close(); }).cause, FileErrorCause::AccessDenied);
     file.Close();
     EXPECT_EQ(ReadBytes(digits), Digits());
+}
 
+TEST_F(CFileOpen, LoadFlagsMakeNoMissingFileAndNameItsCause)
+{
     const std::string missing = folder.File("missing.tbx");
-    CFile other;
-    OpenResult absent = TryOpen(other, missing, loadFlags);
+    OpenResult absent = TryOpen(file, missing, loadFlags);
     EXPECT_EQ(Refusal(absent), FileErrorCause::FileNotFound);
-    EXPECT_FALSE(other.IsOpen());
-    EXPECT_EQ(absent.failure.osError, fileNotFoundError);
-    EXPECT_EQ(absent.failure.fileName, missing);
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(std::tuple(absent.failure.osError, absent.failure.fileName), std::tuple(fileNotFoundError, missing));
     EXPECT_FALSE(std::filesystem::exists(missing));
-    EXPECT_NO_THROW(EXPECT_FALSE(other.Open(missing.c_str(), loadFlags, nullptr)));
-
-    OpenResult inMissingFolder = TryOpen(other, folder.File("nowhere/missing.tbx"), loadFlags);
+    EXPECT_NO_THROW(EXPECT_FALSE(file.Open(missing.c_str(), loadFlags, nullptr)));
+    const auto inMissingFolder = Refusal(TryOpen(file, folder.File("nowhere/missing.tbx"), loadFlags));
 #ifdef _WIN32
-    EXPECT_EQ(Refusal(inMissingFolder), FileErrorCause::BadPath);
+    EXPECT_EQ(inMissingFolder, FileErrorCause::BadPath);
 #else
-    EXPECT_EQ(Refusal(inMissingFolder), FileErrorCause::FileNotFound);
+    EXPECT_EQ(inMissingFolder, FileErrorCause::FileNotFound);
 #endif
+}
 
-    // A folder is no file, for reading or for writing.
+TEST_F(CFileOpen, AFolderIsNoFileForReadingOrWriting)
+{
     for (unsigned flags : { loadFlags, saveFlags })
-        EXPECT_EQ(Refusal(TryOpen(other, folder.Path(), flags)), FileErrorCause::AccessDenied) << std::hex << flags;
+        EXPECT_EQ(Refusal(TryOpen(file, folder.Path(), flags)), FileErrorCause::AccessDenied) << std::hex << flags;
 }
 
 TEST_F(CFileOpen, SaveFlagsCreateOrCutToLengthZero)
 {
     const std::string fresh = folder.File("fresh.tbx");
-    CFile creator;
-    ASSERT_TRUE(TryOpen(creator, fresh, saveFlags).opened);
+    ASSERT_TRUE(WriteWith(file, fresh, saveFlags, "abc"));
     EXPECT_TRUE(std::filesystem::exists(fresh));
-    WriteText(creator, "abc");
-    creator.Close();
-    EXPECT_EQ(TextOf(ReadBytes(fresh)), "abc");
-
+    file.Close();
+    EXPECT_EQ(TextIn(fresh), "abc");
     const std::string existing = folder.Write("existing.tbx", Pattern(5000));
-    CFile cutter;
-    ASSERT_TRUE(TryOpen(cutter, existing, saveFlags).opened);
-    EXPECT_EQ(cutter.GetLength(), 0u);
-    cutter.Close();
+    ASSERT_TRUE(TryOpen(file, existing, saveFlags).opened);
+    EXPECT_EQ(file.GetLength(), 0u);
+    file.Close();
     EXPECT_TRUE(ReadBytes(existing).empty());
     WriteBytes(existing, Pattern(5000));
-    {
-        CFile file;
-        ASSERT_TRUE(TryOpen(file, existing, saveFlags).opened);
-        WriteText(file, "new");
-    }
-    EXPECT_EQ(TextOf(ReadBytes(existing)), "new");
+    ASSERT_TRUE(WriteAndDestroy(existing, saveFlags, "new"));
+    EXPECT_EQ(TextIn(existing), "new");
+}
 
-    // Without the create flag a missing file is not made.
-    CFile file;
+TEST_F(CFileOpen, WithoutCreateOrFolderNoFileIsMade)
+{
     EXPECT_EQ(Refusal(TryOpen(file, folder.File("absent.tbx"), writeExisting)), FileErrorCause::FileNotFound);
     EXPECT_FALSE(std::filesystem::exists(folder.File("absent.tbx")));
-
     const auto inMissingFolder = Refusal(TryOpen(file, folder.File("nowhere/new.tbx"), saveFlags));
     EXPECT_TRUE(inMissingFolder == FileErrorCause::BadPath || inMissingFolder == FileErrorCause::FileNotFound);
 }
 
 TEST_F(CFileLength, GivesTheSizeAndLeavesThePosition)
 {
-    CFile reader;
-    ASSERT_TRUE(TryOpen(reader, digits, loadFlags).opened);
-    EXPECT_EQ(ReadAll(reader, 3), "012");
-    EXPECT_EQ(reader.GetLength(), 10u);
-    EXPECT_EQ(ReadAll(reader, 100), "3456789");
-    EXPECT_EQ(reader.GetLength(), 10u);
-    reader.Close();
+    ASSERT_TRUE(TryOpen(file, digits, loadFlags).opened);
+    EXPECT_EQ(ReadAll(file, 3), "012");
+    EXPECT_EQ(file.GetLength(), 10u);
+    EXPECT_EQ(ReadAll(file, 100), "3456789");
+    EXPECT_EQ(file.GetLength(), 10u);
+}
 
-    // Bytes written so far count, and asking puts nothing out of order.
+TEST_F(CFileLength, CountsTheBytesWrittenSoFarAndPutsNothingOutOfOrder)
+{
     const std::string written = folder.File("written.tbx");
-    CFile writer;
-    ASSERT_TRUE(TryOpen(writer, written, saveFlags).opened);
-    EXPECT_EQ(writer.GetLength(), 0u);
-    WriteText(writer, "hello");
-    EXPECT_EQ(writer.GetLength(), 5u);
-    WriteText(writer, " world");
-    EXPECT_EQ(writer.GetLength(), 11u);
-    writer.Close();
-    EXPECT_EQ(TextOf(ReadBytes(written)), "hello world");
+    ASSERT_TRUE(WriteWith(file, written, saveFlags, ""));
+    EXPECT_EQ(file.GetLength(), 0u);
+    WriteText(file, "hello");
+    EXPECT_EQ(file.GetLength(), 5u);
+    WriteText(file, " world");
+    EXPECT_EQ(file.GetLength(), 11u);
+    file.Close();
+    EXPECT_EQ(TextIn(written), "hello world");
 }
 
 TEST_F(CFileRead, FewerBytesAtTheEndWithoutFailure)
 {
-    CFile file;
-    ASSERT_TRUE(TryOpen(file, digits, loadFlags).opened);
     char buffer[100];
+    ASSERT_TRUE(TryOpen(file, digits, loadFlags).opened);
     EXPECT_EQ(file.Read(buffer, 0), 0u);
     EXPECT_EQ(file.Read(buffer, sizeof buffer), 10u);
     EXPECT_EQ(file.Read(buffer, sizeof buffer), 0u);
     EXPECT_EQ(file.Read(buffer, 1), 0u);
     file.Close();
-
-    const std::string empty = folder.File("empty.tbx");
-    WriteBytes(empty, {});
-    ASSERT_TRUE(TryOpen(file, empty, loadFlags).opened);
+    ASSERT_TRUE(TryOpen(file, folder.Write("empty.tbx", {}), loadFlags).opened);
     EXPECT_EQ(file.GetLength(), 0u);
     EXPECT_EQ(file.Read(buffer, sizeof buffer), 0u);
-    file.Close();
+}
 
-    // One request takes a whole big file, as the load does.
-    const std::string big = folder.File("big.tbx");
+TEST_F(CFileRead, OneRequestTakesAWholeBigFileAsTheLoadDoes)
+{
     const Bytes pattern = Pattern(3 * 1024 * 1024 + 17);
-    WriteBytes(big, pattern);
-    ASSERT_TRUE(TryOpen(file, big, loadFlags).opened);
+    ASSERT_TRUE(TryOpen(file, folder.Write("big.tbx", pattern), loadFlags).opened);
     Bytes read(pattern.size() + 1);
     EXPECT_EQ(file.Read(read.data(), read.size()), pattern.size());
     read.pop_back();
     EXPECT_TRUE(read == pattern);
 }
 
-TEST_F(CFileWrite, ZeroBytesDoNothingAndChunksArriveInOrder)
+TEST_F(CFileWrite, ZeroBytesDoNothing)
 {
     const std::string path = folder.File("out.tbx");
-    CFile closed;
-    EXPECT_NO_THROW(closed.Write(nullptr, 0));
-    EXPECT_THROW(closed.Write("x", 1), CFileException);
-
-    CFile file;
+    EXPECT_NO_THROW(file.Write(nullptr, 0)); // not even on a closed file
+    EXPECT_THROW(file.Write("x", 1), CFileException);
     ASSERT_TRUE(TryOpen(file, path, saveFlags).opened);
     EXPECT_NO_THROW(file.Write(nullptr, 0));
     file.Close();
     EXPECT_TRUE(ReadBytes(path).empty());
+}
 
+TEST_F(CFileWrite, ChunksArriveInOrder)
+{
     // Around and across the size of any write buffer: small fields, a buffer's worth, big blocks.
     const std::size_t chunks[] = { 1, 0, 7, 65535, 1, 65536, 65537, 3, 200000, 0, 1, 131072, 60, 4, 2 };
     const Bytes pattern = Pattern(std::accumulate(std::begin(chunks), std::end(chunks), std::size_t(0)));
-    ASSERT_TRUE(TryOpen(file, path, saveFlags).opened);
+    ASSERT_TRUE(TryOpen(file, folder.File("out.tbx"), saveFlags).opened);
     std::size_t offset = 0;
-    for (auto size : chunks) {
-        file.Write(pattern.data() + offset, size);
-        offset += size;
-    }
+    for (auto size : chunks)
+        file.Write(pattern.data() + offset, size), offset += size;
     file.Close();
-    EXPECT_TRUE(ReadBytes(path) == pattern);
+    EXPECT_TRUE(ReadBytes(folder.File("out.tbx")) == pattern);
 }
 
 TEST_F(CFileWrite, AReadAfterAWriteSeesTheFileAsWritten)
 {
-    CFile file;
-    ASSERT_TRUE(TryOpen(file, digits, readWriteToAll).opened);
-    WriteText(file, "ab");
+    ASSERT_TRUE(WriteWith(file, digits, readWriteToAll, "ab"));
     EXPECT_EQ(ReadAll(file, 3), "234");
     WriteText(file, "XY");
     file.Close();
-    EXPECT_EQ(TextOf(ReadBytes(digits)), "ab234XY789");
+    EXPECT_EQ(TextIn(digits), "ab234XY789");
 }
 
-TEST_F(CFileClose, ClosingAndDestroyingWriteOutAndLetOthersIn)
+TEST_F(CFileClose, ClosingWritesOutAndTheObjectOpensAgain)
 {
-    const std::string path = folder.File("out.tbx");
-    CFile file;
-    ASSERT_TRUE(TryOpen(file, path, saveFlags).opened);
-    WriteText(file, "abc");
+    const std::string path = folder.File("out.tbx"), second = folder.File("second.tbx");
+    ASSERT_TRUE(WriteWith(file, path, saveFlags, "abc"));
     file.Close();
     EXPECT_FALSE(file.IsOpen());
     EXPECT_NO_THROW(file.Close());
-    EXPECT_EQ(TextOf(ReadBytes(path)), "abc");
-
-    // The same object opens again, another file.
-    const std::string second = folder.File("second.tbx");
-    ASSERT_TRUE(TryOpen(file, second, saveFlags).opened);
-    WriteText(file, "second");
+    EXPECT_EQ(TextIn(path), "abc");
+    ASSERT_TRUE(WriteWith(file, second, saveFlags, "second"));
     file.Close();
-    EXPECT_EQ(TextOf(ReadBytes(second)), "second");
+    EXPECT_EQ(TextIn(second), "second");
+}
 
-    {
-        CFile destroyed;
-        ASSERT_TRUE(TryOpen(destroyed, path, saveFlags).opened);
-        WriteText(destroyed, "xyz");
-    }
-    EXPECT_EQ(TextOf(ReadBytes(path)), "xyz");
+TEST_F(CFileClose, DestroyingWritesOutAndLetsOthersIn)
+{
+    const std::string path = folder.File("out.tbx");
+    ASSERT_TRUE(WriteAndDestroy(path, saveFlags, "xyz"));
+    EXPECT_EQ(TextIn(path), "xyz");
     // The destroyed object's handle is gone: a reader is let in.
-    CFile reader;
-    ASSERT_TRUE(TryOpen(reader, path, loadFlags).opened);
-    EXPECT_EQ(ReadAll(reader, 10), "xyz");
-    {
-        CFile destroyedReader;
-        ASSERT_TRUE(TryOpen(destroyedReader, path, loadFlags).opened);
-    }
-    reader.Close();
-    CFile writer;
-    EXPECT_TRUE(TryOpen(writer, path, saveFlags).opened);
+    ASSERT_TRUE(TryOpen(file, path, loadFlags).opened);
+    EXPECT_EQ(ReadAll(file, 10), "xyz");
+    ASSERT_TRUE(WriteAndDestroy(path, loadFlags, "")); // a second reader, gone again
+    file.Close();
+    EXPECT_TRUE(TryOpen(file, path, saveFlags).opened);
 }
 
 TEST_F(CFileFlush, PutsTheBytesIntoTheFileWhileItIsOpen)
 {
     const std::string path = folder.File("out.tbx");
-    CFile file;
-    ASSERT_TRUE(TryOpen(file, path, openToAll).opened);
-    WriteText(file, "hello");
+    ASSERT_TRUE(WriteWith(file, path, openToAll, "hello"));
     file.Flush();
-    EXPECT_EQ(TextOf(ReadBytes(path)), "hello");
+    EXPECT_EQ(TextIn(path), "hello");
     file.Flush();
     WriteText(file, "!");
     file.Flush();
-    EXPECT_EQ(TextOf(ReadBytes(path)), "hello!");
-    file.Close();
+    EXPECT_EQ(TextIn(path), "hello!");
 }
 
 #ifdef __linux__
 TEST_F(CFileFlush, AFullDeviceRaisesDiskFullAndCloseStillCloses)
 {
-    CFile file;
-    ASSERT_TRUE(TryOpen(file, "/dev/full", openToAll).opened);
-    WriteText(file, "no room");
+    ASSERT_TRUE(WriteWith(file, "/dev/full", openToAll, "no room"));
     const CFileException full = Raised([&] { file.Flush(); });
-    EXPECT_EQ(full.cause, FileErrorCause::DiskFull);
-    EXPECT_EQ(full.fileName, "/dev/full");
+    EXPECT_EQ(std::tuple(full.cause, full.fileName), std::tuple(FileErrorCause::DiskFull, "/dev/full"));
     EXPECT_NO_THROW(file.Close());
     EXPECT_FALSE(file.IsOpen());
-
     // The same failure from Close when nothing flushed first; the handle is gone all the same.
-    ASSERT_TRUE(TryOpen(file, "/dev/full", openToAll).opened);
-    WriteText(file, "no room");
+    ASSERT_TRUE(WriteWith(file, "/dev/full", openToAll, "no room"));
     EXPECT_THROW(file.Close(), CFileException);
     EXPECT_FALSE(file.IsOpen());
 }
