@@ -21,10 +21,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Digits()
-{
-    return { '0', '1', '2', '3', '4', '5', '6', '7', '8', '9' };
-}
+const Bytes digitBytes = { '0', '1', '2', '3', '4', '5', '6', '7', '8', '9' };
 
 // Bytes that differ from their neighbours, so that a chunk out of place shows.
 Bytes Pattern(std::size_t size)
@@ -92,20 +89,15 @@ std::string ReadAll(CFile& file, std::size_t atMost)
     return text;
 }
 
-void WriteText(CFile& file, const std::string& text)
-{
-    file.Write(text.data(), text.size());
-}
-
-std::string TextOf(const Bytes& bytes)
-{
-    return std::string(bytes.begin(), bytes.end());
-}
-
 // Each case gets a fresh folder holding digits.tbx, the ten digits.
 class CFileTest : public ::testing::Test {
 protected:
-    std::string TextIn(const std::string& path) const { return TextOf(ReadBytes(path)); }
+    static void WriteText(CFile& file, const std::string& text) { file.Write(text.data(), text.size()); }
+    static std::string TextIn(const std::string& path)
+    {
+        const Bytes bytes = ReadBytes(path);
+        return std::string(bytes.begin(), bytes.end());
+    }
     // Opens path with flags and writes text; false when the open fails.
     bool WriteWith(CFile& file, const std::string& path, unsigned flags, const std::string& text)
     {
@@ -122,7 +114,7 @@ protected:
     }
 
     ScratchFolder folder;
-    const std::string digits = folder.Write("digits.tbx", Digits());
+    const std::string digits = folder.Write("digits.tbx", digitBytes);
     CFile file;
 };
 using CFileOpen = CFileTest;
@@ -143,7 +135,7 @@ TEST_F(CFileOpen, LoadFlagsReadAnExistingFileAndRefuseWrites)
     // Opened for reading: writing is refused, the file keeps its bytes.
     EXPECT_EQ(Raised([&] { WriteText(file, "x"), file.Close(); }).cause, FileErrorCause::AccessDenied);
     file.Close();
-    EXPECT_EQ(ReadBytes(digits), Digits());
+    EXPECT_EQ(ReadBytes(digits), digitBytes);
 }
 
 TEST_F(CFileOpen, LoadFlagsMakeNoMissingFileAndNameItsCause)
@@ -335,35 +327,31 @@ protected:
         EXPECT_EQ(result.failure.osError, ERROR_SHARING_VIOLATION);
 #endif
     }
+
+    CFile reader, writer, other;
 };
 
 TEST_F(CFileSharing, AReaderKeepsWritersOutAndLetsReadersIn)
 {
-    CFile reader;
     ASSERT_TRUE(TryOpen(reader, digits, loadFlags).opened);
-    CFile writer;
     ExpectRefused(TryOpen(writer, digits, saveFlags));
     ExpectRefused(TryOpen(writer, digits, writeExisting));
     EXPECT_FALSE(writer.IsOpen());
     // The refused save's create did not cut the file.
-    EXPECT_EQ(ReadBytes(digits), Digits());
-
-    CFile secondReader;
-    ASSERT_TRUE(TryOpen(secondReader, digits, loadFlags).opened);
-    EXPECT_EQ(ReadAll(secondReader, 10), "0123456789");
+    EXPECT_EQ(ReadBytes(digits), digitBytes);
+    ASSERT_TRUE(TryOpen(other, digits, loadFlags).opened); // a second reader
+    EXPECT_EQ(ReadAll(other, 10), "0123456789");
     EXPECT_EQ(ReadAll(reader, 10), "0123456789");
     reader.Close();
     ExpectRefused(TryOpen(writer, digits, saveFlags));
-    secondReader.Close();
+    other.Close();
     EXPECT_TRUE(TryOpen(writer, digits, saveFlags).opened);
 }
 
 TEST_F(CFileSharing, AWriterKeepsReadersOut)
 {
-    CFile writer;
     ASSERT_TRUE(TryOpen(writer, digits, saveFlags).opened);
     WriteText(writer, "written");
-    CFile reader;
     ExpectRefused(TryOpen(reader, digits, loadFlags));
     writer.Close();
     ASSERT_TRUE(TryOpen(reader, digits, loadFlags).opened);
@@ -375,10 +363,8 @@ TEST_F(CFileSharing, TwoWritersBothGetIn)
 #ifndef _WIN32
     GTEST_SKIP() << "flock has no shared write lock: the emulation keeps a second writer out";
 #else
-    CFile writer;
     ASSERT_TRUE(TryOpen(writer, digits, saveFlags).opened);
-    CFile secondWriter;
-    EXPECT_TRUE(TryOpen(secondWriter, digits, saveFlags).opened);
+    EXPECT_TRUE(TryOpen(other, digits, saveFlags).opened);
 #endif
 }
 
@@ -387,14 +373,13 @@ TEST_F(CFileSharing, AProgramThatTakesNoLocksIsKeptOut)
 #ifndef _WIN32
     GTEST_SKIP() << "flock locks are advisory: a program that takes none is not kept out";
 #else
-    CFile reader;
     ASSERT_TRUE(TryOpen(reader, digits, loadFlags).opened);
-    HANDLE other = CreateFileA(digits.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE plain = CreateFileA(digits.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(plain, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
-    if (other != INVALID_HANDLE_VALUE)
-        CloseHandle(other);
+    if (plain != INVALID_HANDLE_VALUE)
+        CloseHandle(plain);
 #endif
 }
 
@@ -402,15 +387,12 @@ TEST_F(CFileSharing, AProgramThatTakesNoLocksIsKeptOut)
 // The locks hold between processes that take them, not only between objects of one process.
 TEST_F(CFileSharing, AnotherProcessIsKeptOutWhileTheFileIsWritten)
 {
-    CFile writer;
     ASSERT_TRUE(TryOpen(writer, digits, saveFlags).opened);
-    pid_t child = fork();
+    const pid_t child = fork();
     ASSERT_NE(child, -1);
     if (child == 0) {
-        CFile reader;
-        CFileException failure;
-        bool opened = reader.Open(digits.c_str(), loadFlags, &failure);
-        _exit(opened ? 100 : static_cast<int>(failure.cause));
+        const OpenResult result = TryOpen(reader, digits, loadFlags);
+        _exit(result.opened ? 100 : static_cast<int>(result.failure.cause));
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
