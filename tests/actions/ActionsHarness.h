@@ -3,6 +3,7 @@
 #include "actions/ScriptedServices.h"
 #include "app/ConverterDialog.h"
 #include "app/resource.h"
+#include "engine/ConvStatus.h"
 #include "support/SampleFile.h"
 #include "engine/TabrixDocument.h"
 #include "support/ScratchFolder.h"
@@ -13,6 +14,14 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+// The engine's message for status, as the dialog shows it.
+inline std::string StatusText(int status)
+{
+    std::string text;
+    GetStatusMessage(status, text);
+    return text;
+}
 
 // The converter dialog, run modally; the test body runs inside it once its controls exist and
 // acts on it as the user would, through the controls and the messages they send.
@@ -64,11 +73,11 @@ protected:
 
     ScratchFolder folder;
     ScriptedServices services;
-    const Bytes file12 = NewLayoutFile(version12, 6);
+    const Bytes file12 = NewLayout(Sample(6), version12);
     // What converting v12 to 1.1 writes: the target version, and W4 6 mapped to 3.
-    const Bytes converted11 = NewLayoutFile(version11, 3);
+    const Bytes converted11 = NewLayout(Sample(3), version11);
     const std::string v12 = folder.Write("v12.tbx", file12);
-    const std::string v10 = folder.Write("v10.tbx", OldLayoutFile(0x00051234, 5));
+    const std::string v10 = folder.Write("v10.tbx", OldLayout(Sample(5, 0x00051234)));
     const std::string broken = folder.Write("broken.tbx", Bytes(file12.begin(), file12.begin() + 200));
     const std::string destination = folder.File("out.tbx");
     ActionsDialog dialog;

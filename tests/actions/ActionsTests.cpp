@@ -6,11 +6,8 @@
 namespace {
 
 constexpr char fileFilter[] = "Tabrix File (*.tbx)|*.tbx|All Files(*.*)|*.*||";
-constexpr char badFormatMessage[]
-    = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xCC\x83\x74\x83\x48\x81\x5B\x83\x7D\x83\x62\x83\x67\x82\xAA\x95\x73\x90\xB3"
-      "\x82\xC5\x82\xB7"; // ファイルのフォーマットが不正です
-constexpr char notFoundMessage[] = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x91\xB6\x8D\xDD\x82\xB5\x82\xDC\x82\xB9"
-                                   "\x82\xF1"; // ファイルが存在しません
+const std::string badFormatMessage = StatusText(BadFormat);
+const std::string notFoundMessage = StatusText(FileNotFound);
 
 std::string Upper(std::string text)
 {
@@ -18,6 +15,15 @@ std::string Upper(std::string text)
         if (c >= 'a' && c <= 'z')
             c = char(c - 'a' + 'A');
     return text;
+}
+
+// Types each text into the field in turn and expects OK to follow.
+void ExpectOkAfterTyping(ActionsDialog& d, int field, const std::vector<std::pair<std::string, bool>>& texts)
+{
+    for (const auto& [text, enabled] : texts) {
+        d.Type(field, text);
+        EXPECT_EQ(d.OkEnabled(), enabled) << text;
+    }
 }
 
 TEST_F(Actions, StartsWithNothingLoaded)
@@ -67,10 +73,7 @@ TEST_F(Actions, OkFollowsEveryChangeOfThePathsAndTheVersion)
 {
     dialog.Run([&](ActionsDialog& d) {
         MakeValid(d);
-        d.Type(IDC_DEST_PATH, "");
-        EXPECT_FALSE(d.OkEnabled());
-        d.Type(IDC_DEST_PATH, destination);
-        EXPECT_TRUE(d.OkEnabled());
+        ExpectOkAfterTyping(d, IDC_DEST_PATH, { { "", false }, { destination, true } });
         d.Choose("1.2");
         EXPECT_FALSE(d.OkEnabled()) << "target equal to the source's version";
         d.Choose("1.0");
@@ -101,7 +104,7 @@ TEST_F(Actions, ConvertWritesTheTargetLayoutSilentlyAndWaitsForAChange)
         EXPECT_FALSE(d.Click(IDOK));
         d.Choose("1.0");
         ASSERT_TRUE(d.Click(IDOK));
-        EXPECT_EQ(ReadBytes(destination), OldLayoutFile(0x1234, 3));
+        EXPECT_EQ(ReadBytes(destination), OldLayout(Sample(3, 0x1234)));
         EXPECT_EQ(services.fileDialogs.size(), 1u);
         EXPECT_FALSE(d.OkEnabled());
     });
@@ -263,12 +266,11 @@ TEST_F(Actions, FullPathsMustFitTheBuffer)
     dialog.Run([&](ActionsDialog& d) {
         MakeValid(d);
         std::string prefix = folder.Path() + "\\";
-        // Wine refuses a 260-byte path of the ANSI calls outright, so the check runs beside it.
-        d.Type(IDC_DEST_PATH, prefix + std::string(259 - prefix.size(), 'd'));
-        EXPECT_TRUE(d.OkEnabled()) << "259 bytes fit";
-        d.Type(IDC_DEST_PATH, prefix + std::string(261 - prefix.size(), 'd'));
-        EXPECT_FALSE(d.OkEnabled()) << "261 bytes do not fit with the terminator";
-        d.Type(IDC_DEST_PATH, destination);
+        // Wine refuses a 260-byte path of the ANSI calls outright, so the check runs beside it;
+        // 261 bytes do not fit with the terminator.
+        ExpectOkAfterTyping(d, IDC_DEST_PATH,
+            { { prefix + std::string(259 - prefix.size(), 'd'), true },
+                { prefix + std::string(261 - prefix.size(), 'd'), false }, { destination, true } });
         d.Type(IDC_SOURCE_PATH, prefix + std::string(261 - prefix.size(), 's'));
         EXPECT_FALSE(d.OkEnabled());
     });
@@ -283,15 +285,11 @@ TEST_F(Actions, PathsFoldOnlyAsciiLettersByteByByte)
     dialog.Run([&](ActionsDialog& d) {
         Browse(d, source);
         d.Choose("1.1");
-        d.Type(IDC_DEST_PATH, folder.File("\x83\x61\\v12.tbx"));
-        EXPECT_FALSE(d.OkEnabled()) << "a folded trail byte makes the two paths one";
-        d.Type(IDC_DEST_PATH, folder.File("\x83\x42\\v12.tbx"));
-        EXPECT_TRUE(d.OkEnabled()) << "another trail byte is another file";
-        d.Type(IDC_DEST_PATH, folder.File("\x83\x41\\V12.TBX"));
-        EXPECT_FALSE(d.OkEnabled());
-        // Bytes outside A..Z are compared exactly: 0x81 is not 0x61 plus anything.
-        d.Type(IDC_DEST_PATH, folder.File("\x83\x81\\v12.tbx"));
-        EXPECT_TRUE(d.OkEnabled());
+        // A folded trail byte makes the two paths one, another trail byte is another file; bytes
+        // outside A..Z are compared exactly: 0x81 is not 0x61 plus anything.
+        ExpectOkAfterTyping(d, IDC_DEST_PATH,
+            { { folder.File("\x83\x61\\v12.tbx"), false }, { folder.File("\x83\x42\\v12.tbx"), true },
+                { folder.File("\x83\x41\\V12.TBX"), false }, { folder.File("\x83\x81\\v12.tbx"), true } });
     });
 }
 
@@ -302,12 +300,8 @@ TEST_F(Actions, RelativeAndAbsoluteFormsNameTheSameFile)
     ASSERT_TRUE(SetCurrentDirectoryA(folder.Path().c_str()));
     dialog.Run([&](ActionsDialog& d) {
         MakeValid(d);
-        d.Type(IDC_DEST_PATH, "v12.tbx");
-        EXPECT_FALSE(d.OkEnabled());
-        d.Type(IDC_DEST_PATH, ".\\sub\\..\\V12.tbx");
-        EXPECT_FALSE(d.OkEnabled());
-        d.Type(IDC_DEST_PATH, "out.tbx");
-        EXPECT_TRUE(d.OkEnabled());
+        ExpectOkAfterTyping(d, IDC_DEST_PATH,
+            { { "v12.tbx", false }, { ".\\sub\\..\\V12.tbx", false }, { "out.tbx", true } });
         // The loaded file typed in its relative form is still the file the user sees.
         d.Type(IDC_SOURCE_PATH, "v12.tbx");
         EXPECT_TRUE(d.OkEnabled());

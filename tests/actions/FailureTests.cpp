@@ -5,9 +5,6 @@
 
 namespace {
 
-constexpr char diskFullMessage[]
-    = "\x83\x66\x83\x42\x83\x58\x83\x4E\x82\xAA\x88\xEA\x94\x74\x82\xC5\x82\xB7"; // ディスクが一杯です
-
 using FullDisk = Actions;
 
 TEST_F(FullDisk, SaveFailureLeavesTheWaitCursorOffAndTheDialogUsable)
@@ -25,7 +22,7 @@ TEST_F(FullDisk, SaveFailureLeavesTheWaitCursorOffAndTheDialogUsable)
 
         // Disk full is a status of the save: the dialog's box, with the wait cursor already off.
         ASSERT_EQ(services.messageBoxes.size(), 1u);
-        EXPECT_EQ(services.messageBoxes[0].text, diskFullMessage);
+        EXPECT_EQ(services.messageBoxes[0].text, StatusText(DiskFull));
         EXPECT_EQ(services.messageBoxes[0].waitCursorLevel, 0);
         EXPECT_TRUE(GetTestApp().messageBoxes.empty());
         EXPECT_EQ(services.waitCursorChanges, (std::vector<int> { 1, -1 }));

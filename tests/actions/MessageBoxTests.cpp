@@ -22,7 +22,7 @@ TEST_F(RealMessageBox, LoadFailureShowsTheRealBoxWithTheAppNameOverTheDialog)
             if (!box)
                 return false;
             EXPECT_EQ(WideText(box), L"actions_tests") << "the caption is the program file's name";
-            EXPECT_EQ(WideText(GetDlgItem(box, messageTextId)), L"ファイルのフォーマットが不正です");
+            EXPECT_EQ(WideText(GetDlgItem(box, messageTextId)), Widen(StatusText(BadFormat)));
             EXPECT_FALSE(IsWindowEnabled(owner));
             EXPECT_FALSE(GetDlgItem(box, IDCANCEL) && IsWindowVisible(GetDlgItem(box, IDCANCEL)));
             HWND icon = GetDlgItem(box, messageIconId);

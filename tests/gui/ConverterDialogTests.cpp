@@ -87,25 +87,21 @@ TEST(ConverterDialogStart, OffersVersions10To12WithTheirFormatVersionAndNothingS
 
 TEST(ConverterDialogStart, VersionTextsFollowTheLabelsTemplate)
 {
-    struct Case {
-        const char* versionTemplate;
-        std::vector<std::wstring> texts;
-    };
     // The template is a resource text, never a printf format: unknown conversions stay as
     // they are and a third number conversion gets nothing.
-    const Case cases[] = {
+    const std::pair<const char*, std::vector<std::wstring>> cases[] = {
         { "%d-%d", { L"1-0", L"1-1", L"1-2" } },
         { "v%d_%d%%", { L"v1_0%", L"v1_1%", L"v1_2%" } },
         { "%s%d.%d.%d", { L"%s1.0.", L"%s1.1.", L"%s1.2." } },
     };
-    for (const Case& test : cases) {
-        SCOPED_TRACE(test.versionTemplate);
+    for (const auto& [versionTemplate, texts] : cases) {
+        SCOPED_TRACE(versionTemplate);
         InspectableConverterDialog dialog;
-        dialog.versionTemplate = test.versionTemplate;
+        dialog.versionTemplate = versionTemplate;
         ShowAndCancel(dialog, [&](HWND window) {
-            EXPECT_EQ(dialog.versionFormat, test.versionTemplate);
+            EXPECT_EQ(dialog.versionFormat, versionTemplate);
             EXPECT_EQ(WideText(GetDlgItem(window, IDC_SOURCE_VERSION)), L"");
-            ExpectVersionList(GetDlgItem(window, IDC_TARGET_VERSION), test.texts);
+            ExpectVersionList(GetDlgItem(window, IDC_TARGET_VERSION), texts);
         });
     }
 }
@@ -155,10 +151,8 @@ struct IconEraseWatch {
 TEST(ConverterDialogPaint, MinimisedItPaintsItsIconRestoredItLeavesPaintingToTheDialog)
 {
     InspectableConverterDialog dialog;
-    int minimisedErases = -1;
-    int restoredErases = -1;
-    bool wasIconic = false;
-    bool restored = false;
+    int minimisedErases = -1, restoredErases = -1;
+    bool wasIconic = false, restored = false;
     ShowAndCancel(dialog, [&](HWND window) {
         IconEraseWatch::Attach(window);
         // Under Xvfb no window manager carries out a minimise; the style is what

@@ -50,21 +50,64 @@ protected:
         app.helpResult = FALSE;
     }
     void TearDown() override { app.m_pMainWnd = nullptr; }
+    // The dialog shown as the main window, inspected once it shows, then cancelled.
+    void WithMainDialog(std::function<void(HWND)> inspect)
+    {
+        app.m_pMainWnd = &dialog;
+        ShowAndCancel(dialog, std::move(inspect));
+    }
 
     TestApp& app = GetTestApp();
+    ScriptedDialog dialog;
 };
 
-using HandlerFailureTest = FrameworkTest;
+// What the framework shows when the OK handler lets a failure out.
+struct HandlerFailure {
+    const char* what;
+    std::function<void()> raise;
+    std::wstring text;
+    UINT type;
+};
+
+class HandlerFailureTest : public FrameworkTest {
+protected:
+    // Each failure out of the OK handler in turn: one message box each, over the dialog that stays.
+    void ExpectReported(const std::vector<HandlerFailure>& cases)
+    {
+        app.m_pMainWnd = &dialog;
+        std::vector<ModalStep> steps { WhenShown(dialog) };
+        for (const HandlerFailure& test : cases) {
+            steps.push_back([&] {
+                dialog.onOk = test.raise;
+                app.Forget();
+                PostMessageA(dialog.GetSafeHwnd(), WM_COMMAND, IDOK, 0);
+                return true;
+            });
+            steps.push_back([&] { return !app.messageBoxes.empty() && ExpectBox(test); });
+        }
+        steps.push_back(Post(dialog, WM_COMMAND, IDCANCEL));
+        auto outcome = RunModalLoop([&] { return dialog.DoModal(); }, std::move(steps));
+        EXPECT_FALSE(outcome.timedOut) << "steps done: " << outcome.stepsDone;
+        EXPECT_EQ(outcome.result, IDCANCEL);
+    }
+    // The one box shown for test; true, to end the step.
+    bool ExpectBox(const HandlerFailure& test)
+    {
+        SCOPED_TRACE(test.what);
+        EXPECT_EQ(app.messageBoxes.size(), 1u);
+        const auto& box = app.messageBoxes.front();
+        EXPECT_EQ(Widen(box.text), test.text);
+        EXPECT_EQ(box.type, test.type) << std::hex << box.type;
+        EXPECT_EQ(box.caption, "gui_tests");
+        EXPECT_EQ(box.owner, dialog.GetSafeHwnd());
+        EXPECT_TRUE(IsWindow(dialog.GetSafeHwnd()));
+        return true;
+    }
+};
 
 TEST_F(HandlerFailureTest, EachKindOfFailureGetsTheFrameworksTextAndTheDialogStays)
 {
-    struct Case {
-        const char* what;
-        std::function<void()> raise;
-        std::wstring text;
-        UINT type;
-    };
-    const Case cases[] = {
+    ExpectReported({
         { "file not found", [] { throw CFileException(FileErrorCause::FileNotFound, 2, "C:\\data\\a.tbx"); },
             L"C:\\data\\a.tbx が見つかりません。", MB_ICONSTOP },
         { "access denied, no path", [] { throw CFileException(FileErrorCause::AccessDenied, 5, ""); },
@@ -83,40 +126,11 @@ TEST_F(HandlerFailureTest, EachKindOfFailureGetsTheFrameworksTextAndTheDialogSta
             MB_ICONEXCLAMATION | MB_SYSTEMMODAL },
         { "anything else", [] { throw std::runtime_error("x"); }, L"ｱﾌﾟﾘｹｰｼｮﾝの内部ｴﾗｰです。", MB_ICONSTOP },
         { "not even an exception class", [] { throw 42; }, L"ｱﾌﾟﾘｹｰｼｮﾝの内部ｴﾗｰです。", MB_ICONSTOP },
-    };
-    ScriptedDialog dialog;
-    app.m_pMainWnd = &dialog;
-    std::vector<ModalStep> steps { WhenShown(dialog) };
-    for (const Case& test : cases) {
-        steps.push_back([&] {
-            dialog.onOk = test.raise;
-            app.Forget();
-            PostMessageA(dialog.GetSafeHwnd(), WM_COMMAND, IDOK, 0);
-            return true;
-        });
-        steps.push_back([&] {
-            if (app.messageBoxes.empty())
-                return false;
-            SCOPED_TRACE(test.what);
-            EXPECT_EQ(app.messageBoxes.size(), 1u);
-            const auto& box = app.messageBoxes.front();
-            EXPECT_EQ(Widen(box.text), test.text);
-            EXPECT_EQ(box.type, test.type) << std::hex << box.type;
-            EXPECT_EQ(box.caption, "gui_tests");
-            EXPECT_EQ(box.owner, dialog.GetSafeHwnd());
-            EXPECT_TRUE(IsWindow(dialog.GetSafeHwnd()));
-            return true;
-        });
-    }
-    steps.push_back(Post(dialog, WM_COMMAND, IDCANCEL));
-    auto outcome = RunModalLoop([&] { return dialog.DoModal(); }, std::move(steps));
-    EXPECT_FALSE(outcome.timedOut) << "steps done: " << outcome.stepsDone;
-    EXPECT_EQ(outcome.result, IDCANCEL);
+    });
 }
 
 TEST_F(HandlerFailureTest, AFailureWhileStartingIsReportedAndTheDialogStillOpens)
 {
-    ScriptedDialog dialog;
     dialog.onInit = [] { throw CMemoryException(); };
     ShowAndCancel(dialog, {});
     ASSERT_EQ(app.messageBoxes.size(), 1u);
@@ -127,19 +141,18 @@ using MessageBoxTest = FrameworkTest;
 
 TEST_F(MessageBoxTest, AddsTheExclamationIconOnlyWhenNoIconIsGiven)
 {
-    AfxMessageBox("plain");
-    AfxMessageBox("asks", MB_YESNO | MB_ICONQUESTION);
-    AfxMessageBox("stops", MB_ICONSTOP);
-    AfxMessageBox("two buttons", MB_OKCANCEL);
-    ASSERT_EQ(app.messageBoxes.size(), 4u);
-    EXPECT_EQ(app.messageBoxes[0].type, UINT(MB_OK | MB_ICONEXCLAMATION));
-    EXPECT_EQ(app.messageBoxes[1].type, UINT(MB_YESNO | MB_ICONQUESTION));
-    EXPECT_EQ(app.messageBoxes[2].type, UINT(MB_ICONSTOP));
-    EXPECT_EQ(app.messageBoxes[3].type, UINT(MB_OKCANCEL | MB_ICONEXCLAMATION));
-    for (const auto& box : app.messageBoxes) {
+    // Asked for and shown.
+    const std::pair<UINT, UINT> types[]
+        = { { MB_OK, MB_OK | MB_ICONEXCLAMATION }, { MB_YESNO | MB_ICONQUESTION, MB_YESNO | MB_ICONQUESTION },
+              { MB_ICONSTOP, MB_ICONSTOP }, { MB_OKCANCEL, MB_OKCANCEL | MB_ICONEXCLAMATION } };
+    for (const auto& [asked, shown] : types) {
+        app.Forget();
+        AfxMessageBox("text", asked);
+        ASSERT_EQ(app.messageBoxes.size(), 1u);
+        EXPECT_EQ(app.messageBoxes[0].type, shown);
         // The executable's name without folder and extension; no main window, no owner.
-        EXPECT_EQ(box.caption, "gui_tests");
-        EXPECT_EQ(box.owner, nullptr);
+        EXPECT_EQ(app.messageBoxes[0].caption, "gui_tests");
+        EXPECT_EQ(app.messageBoxes[0].owner, nullptr);
     }
 }
 
@@ -195,11 +208,21 @@ void SetKeyDown(int key, bool down)
     SetKeyboardState(keys);
 }
 
+// F1 from the input queue, as a user's key arrives, at the window's OK button.
+void PressF1(HWND window)
+{
+    SetForegroundWindow(window);
+    SetFocus(GetDlgItem(window, IDOK));
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = VK_F1;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+}
+
 TEST_F(HelpTest, F1AtTheMainDialogRunsTheApplicationsHelpOnTheExecutablesHlpFile)
 {
-    ScriptedDialog dialog;
-    app.m_pMainWnd = &dialog;
-    ShowAndCancel(dialog, [&](HWND window) {
+    WithMainDialog([&](HWND window) {
         app.helpResult = FALSE;
         SendHelpRequest(window);
         ASSERT_EQ(app.helpCalls.size(), 1u);
@@ -212,14 +235,22 @@ TEST_F(HelpTest, F1AtTheMainDialogRunsTheApplicationsHelpOnTheExecutablesHlpFile
         ASSERT_EQ(app.messageBoxes.size(), 1u);
         EXPECT_EQ(Widen(app.messageBoxes[0].text), L"ﾍﾙﾌﾟの起動に失敗しました。");
         EXPECT_EQ(app.messageBoxes[0].type, UINT(MB_ICONEXCLAMATION));
+    });
+}
 
-        app.Forget();
+TEST_F(HelpTest, HelpThatStartsGetsNoMessage)
+{
+    WithMainDialog([&](HWND window) {
         app.helpResult = TRUE;
         SendHelpRequest(window);
         EXPECT_EQ(app.helpCalls.size(), 1u);
         EXPECT_TRUE(app.messageBoxes.empty());
+    });
+}
 
-        app.Forget();
+TEST_F(HelpTest, F1WithShiftCtrlOrAltIsNoHelpRequest)
+{
+    WithMainDialog([&](HWND window) {
         for (int key : { VK_SHIFT, VK_CONTROL, VK_MENU }) {
             SetKeyDown(key, true);
             SendHelpRequest(window);
@@ -231,38 +262,28 @@ TEST_F(HelpTest, F1AtTheMainDialogRunsTheApplicationsHelpOnTheExecutablesHlpFile
 
 TEST_F(HelpTest, TheF1KeyReachesTheHelpCommand)
 {
-    ScriptedDialog dialog;
     app.m_pMainWnd = &dialog;
+    app.helpResult = TRUE;
     int waited = 0;
     auto outcome = RunModalLoop([&] { return dialog.DoModal(); },
-        {
-            WhenShown(dialog),
-            [&] {
-                app.helpResult = TRUE;
-                // A key from the input queue, as a user's F1 arrives.
-                SetForegroundWindow(dialog.GetSafeHwnd());
-                SetFocus(GetDlgItem(dialog.GetSafeHwnd(), IDOK));
-                INPUT keys[2] = {};
-                keys[0].type = keys[1].type = INPUT_KEYBOARD;
-                keys[0].ki.wVk = keys[1].ki.wVk = VK_F1;
-                keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-                SendInput(2, keys, sizeof(INPUT));
-                return true;
-            },
-            [&] { return !app.helpCalls.empty() || ++waited > 100; },
-            Post(dialog, WM_COMMAND, IDCANCEL),
-        });
+        { WhenShown(dialog, PressF1), [&] { return !app.helpCalls.empty() || ++waited > 100; },
+            Post(dialog, WM_COMMAND, IDCANCEL) });
     EXPECT_FALSE(outcome.timedOut);
     EXPECT_EQ(app.helpCalls.size(), 1u);
 }
 
-TEST(WaitCursor, IsCountedAndRestoresTheCursorFromBeforeAtZero)
-{
-    CWinApp& app = GetTestApp();
-    HCURSOR arrow = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
-    HCURSOR wait = LoadCursorA(nullptr, MAKEINTRESOURCEA(32514));  // IDC_WAIT
-    SetCursor(arrow);
+// The arrow shows before each case.
+class WaitCursor : public ::testing::Test {
+protected:
+    void SetUp() override { SetCursor(arrow); }
 
+    CWinApp& app = GetTestApp();
+    const HCURSOR arrow = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
+    const HCURSOR wait = LoadCursorA(nullptr, MAKEINTRESOURCEA(32514));  // IDC_WAIT
+};
+
+TEST_F(WaitCursor, IsCountedAndRestoresTheCursorFromBeforeAtZero)
+{
     app.DoWaitCursor(1);
     EXPECT_EQ(GetCursor(), wait);
     app.DoWaitCursor(1);
@@ -272,8 +293,11 @@ TEST(WaitCursor, IsCountedAndRestoresTheCursorFromBeforeAtZero)
     app.DoWaitCursor(-1);
     EXPECT_EQ(GetCursor(), arrow);
     EXPECT_EQ(app.GetWaitCursorCount(), 0);
+}
 
-    // An unmatched "off" is ignored, so the next "on" still shows the wait cursor.
+// An unmatched "off" is ignored, so the next "on" still shows the wait cursor.
+TEST_F(WaitCursor, AnUnmatchedOffIsIgnoredAndAScopeCountsOneLevel)
+{
     app.DoWaitCursor(-1);
     EXPECT_EQ(app.GetWaitCursorCount(), 0);
     app.DoWaitCursor(1);

@@ -118,12 +118,8 @@ TEST_F(KovrelResourceTest, AboutTemplateIsStandardWithIconTextAndOk)
 
 TEST_F(KovrelResourceTest, EveryResourceIsJapanese)
 {
-    struct Wanted {
-        LPCWSTR type;
-        LPCWSTR name;
-    };
-    // String ids n live in block n / 16 + 1.
-    const Wanted wanted[] = {
+    // Types and names; string ids n live in block n / 16 + 1.
+    const std::pair<LPCWSTR, LPCWSTR> wanted[] = {
         { MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(IDD_CONVERTER) },
         { MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(IDD_ABOUTBOX) },
         { MAKEINTRESOURCEW(14), MAKEINTRESOURCEW(IDR_MAINFRAME) },
@@ -132,10 +128,8 @@ TEST_F(KovrelResourceTest, EveryResourceIsJapanese)
         { MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(61446 / 16 + 1) },
         { MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(61856 / 16 + 1) },
     };
-    for (const Wanted& resource : wanted) {
-        SCOPED_TRACE(reinterpret_cast<ULONG_PTR>(resource.name));
-        EXPECT_NE(FindResourceExW(module, resource.type, resource.name, japanese), nullptr);
-    }
+    for (const auto& [type, name] : wanted)
+        EXPECT_NE(FindResourceExW(module, type, name, japanese), nullptr) << reinterpret_cast<ULONG_PTR>(name);
 }
 
 TEST_F(KovrelResourceTest, StringTableHoldsTheAboutItemAndTheFrameworkTexts)
@@ -195,17 +189,33 @@ TEST_F(KovrelResourceTest, IconHasA32And16PixelImageOf16Colours)
     EXPECT_EQ(sizes, (std::vector<int> { 32, 16 }));
 }
 
-TEST(KovrelVersionBlock, HoldsVersion1201ForAJapaneseWindowsApplication)
-{
-    const std::wstring path = driver::KovrelPath();
-    DWORD size = GetFileVersionInfoSizeW(path.c_str(), nullptr);
-    ASSERT_GT(size, 0u);
-    std::vector<BYTE> block(size);
-    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
+// Kovrel.exe's version block, read as Explorer reads it.
+class KovrelVersionBlock : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const std::wstring path = driver::KovrelPath();
+        block.resize(GetFileVersionInfoSizeW(path.c_str(), nullptr));
+        ASSERT_GT(block.size(), 0u);
+        ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, DWORD(block.size()), block.data()));
+    }
+    // The value at query, its size in length; null when there is none.
+    template<class Value>
+    Value* Query(const std::wstring& query)
+    {
+        Value* value = nullptr;
+        length = 0;
+        return VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length) ? value : nullptr;
+    }
 
-    VS_FIXEDFILEINFO* fixed = nullptr;
+    std::vector<BYTE> block;
     UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+};
+
+TEST_F(KovrelVersionBlock, HoldsVersion1201ForAWindowsApplication)
+{
+    const auto* fixed = Query<VS_FIXEDFILEINFO>(L"\\");
+    ASSERT_TRUE(fixed);
     ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
     EXPECT_EQ(fixed->dwFileVersionMS, 0x00010002u);
     EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
@@ -214,36 +224,29 @@ TEST(KovrelVersionBlock, HoldsVersion1201ForAJapaneseWindowsApplication)
     EXPECT_EQ(fixed->dwFileOS, DWORD(VOS__WINDOWS32));
     EXPECT_EQ(fixed->dwFileType, DWORD(VFT_APP));
     EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, 0u);
+}
 
-    WORD* translation = nullptr;
-    ASSERT_TRUE(
-        VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+TEST_F(KovrelVersionBlock, IsJapaneseInUnicode)
+{
+    const WORD* translation = Query<WORD>(L"\\VarFileInfo\\Translation");
+    ASSERT_TRUE(translation);
     ASSERT_GE(length, 4u);
     EXPECT_EQ(translation[0], 0x0411);
     EXPECT_EQ(translation[1], 0x04B0);
+}
 
+TEST_F(KovrelVersionBlock, NamesTheProgramAndItsVersionAndHoldsAnEmptyCompany)
+{
     const std::pair<const wchar_t*, const wchar_t*> values[] = {
-        { L"FileDescription", L"Kovrel" },
-        { L"InternalName", L"Kovrel" },
-        { L"OriginalFilename", L"Kovrel.EXE" },
-        { L"ProductName", L"Kovrel ｱﾌﾟﾘｹｰｼｮﾝ" },
-        { L"FileVersion", L"1, 2, 0, 1" },
-        { L"ProductVersion", L"1, 2, 0, 1" },
-        { L"CompanyName", L"" },
+        { L"FileDescription", L"Kovrel" }, { L"InternalName", L"Kovrel" }, { L"OriginalFilename", L"Kovrel.EXE" },
+        { L"ProductName", L"Kovrel ｱﾌﾟﾘｹｰｼｮﾝ" }, { L"FileVersion", L"1, 2, 0, 1" },
+        { L"ProductVersion", L"1, 2, 0, 1" }, { L"CompanyName", L"" }, // present, even though empty
     };
     for (const auto& [name, expected] : values) {
         SCOPED_TRACE(testing::Message() << static_cast<const void*>(name));
-        std::wstring query = std::wstring(L"\\StringFileInfo\\041104b0\\") + name;
-        wchar_t* text = nullptr;
-        length = 0;
-        BOOL found = VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text), &length);
-        ASSERT_TRUE(found || *expected == 0);
-        std::wstring value = found && text ? std::wstring(text, wcsnlen(text, length)) : std::wstring();
-        EXPECT_EQ(value, expected);
-        if (*expected == 0) {
-            // Present, even though empty.
-            EXPECT_TRUE(found);
-        }
+        const wchar_t* text = Query<wchar_t>(std::wstring(L"\\StringFileInfo\\041104b0\\") + name);
+        EXPECT_TRUE(text != nullptr);
+        EXPECT_EQ(text ? std::wstring(text, wcsnlen(text, length)) : std::wstring(), expected);
     }
 }
 

@@ -44,7 +44,7 @@ TEST_F(LocaleEndToEnd, EveryLabelAndTheAboutBoxAreJapanese)
 
 TEST_F(LocaleEndToEnd, NamesOutsideCodePage932LoadConvertAndReport)
 {
-    const Bytes file12 = NewLayoutFile(version12, 6);
+    const Bytes file12 = NewLayout(Sample(6), version12);
     const Path source = Write(L"源 ア ☃.tbx", file12);
     const Path destination = folder / L"源 ヂ ☃.tbx"; // ア, ヂ: one name by code page 932 folding
     const Path broken = Write(L"壊 ☃.tbx", Bytes(file12.begin(), file12.begin() + 200));
@@ -67,7 +67,7 @@ TEST_F(LocaleEndToEnd, NamesOutsideCodePage932LoadConvertAndReport)
     ASSERT_TRUE(OkBecomes(true));
     driver::Click(Item(IDOK));
     Bytes written;
-    EXPECT_TRUE(driver::WaitFor([&] { return (written = ReadBytes(destination)) == NewLayoutFile(version11, 3); }))
+    EXPECT_TRUE(driver::WaitFor([&] { return (written = ReadBytes(destination)) == NewLayout(Sample(3), version11); }))
         << "written: " << written.size() << " bytes";
     ASSERT_TRUE(OkBecomes(false));
 

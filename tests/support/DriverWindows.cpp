@@ -81,12 +81,6 @@ void SetWideText(HWND window, const std::wstring& text)
         &ignored);
 }
 
-// Texts come from the program as UTF-16: its code page may not be this process's.
-std::string Text(HWND window)
-{
-    return Narrow(WideText(window));
-}
-
 void SetText(HWND window, const std::string& text)
 {
     DWORD_PTR ignored = 0;
@@ -122,15 +116,6 @@ HWND FileNameEdit(HWND fileDialog)
     HWND combo = FindWindowExA(box, nullptr, "ComboBox", nullptr);
     HWND edit = FindWindowExA(combo ? combo : box, nullptr, "Edit", nullptr);
     return edit;
-}
-
-std::string WindowsPathOf(const std::string& unixPath)
-{
-    std::string path = "Z:" + unixPath;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
 }
 
 std::wstring Widen(const std::string& text)

@@ -22,10 +22,9 @@ HWND WaitForProcessDialog(DWORD processId, const std::function<bool(HWND)>& matc
 
 std::string ClassName(HWND window);
 // The text through WM_GETTEXT, which edit controls of other processes need; "" on timeout.
-// Text reads it as UTF-16 and gives it in this process's code page.
+// Texts come from the program as UTF-16: its code page may not be this process's.
 std::wstring WideText(HWND window);
 void SetWideText(HWND window, const std::wstring& text);
-std::string Text(HWND window);
 void SetText(HWND window, const std::string& text);
 // Types text into an edit control character by character, as the keyboard would.
 void Type(HWND edit, const std::string& text);
@@ -40,8 +39,6 @@ HWND FileNameEdit(HWND fileDialog);
 // Text of this process's code page (932 under the tests) to UTF-16 and back.
 std::wstring Widen(const std::string& text);
 std::string Narrow(const std::wstring& wide);
-// "Z:\..." for a path of the Unix side.
-std::string WindowsPathOf(const std::string& unixPath);
 // Kovrel.exe, built next to the test executables.
 std::wstring KovrelPath();
 

@@ -24,15 +24,3 @@ inline TabrixFields Sample(std::uint32_t w4, std::string lead, StoredList listA,
     file.listB = std::move(listB);
     return file;
 }
-
-// The sample in the new layout of version.
-inline Bytes NewLayoutFile(FormatVersion version, std::uint32_t w4)
-{
-    return NewLayout(Sample(w4), version);
-}
-
-// The sample in the old layout of version 1.0, with this head word.
-inline Bytes OldLayoutFile(std::uint32_t head, std::uint32_t w4)
-{
-    return OldLayout(Sample(w4, head));
-}
