@@ -53,18 +53,14 @@ TabrixRecord ParsedAs(const SourceFile& file)
 
 TEST(ParseRecord, LayoutIsTheUpperHalfOfTheFirstWord)
 {
-    struct Case {
-        std::uint32_t first;
-        bool newLayout;
-        std::uint32_t head;
-    };
-    const Case cases[] = { { 0xFFFEFFFF, false, 0xFFFEFFFF }, { 0x0000FFFF, false, 0x0000FFFF }, { 0, false, 0 },
-        { 0x7FFFFFFF, false, 0x7FFFFFFF }, { 0xFFFF0000, true, 0 }, { 0xFFFFFFFF, true, 0xFFFF },
-        { 0xFFFF0102, true, 0x0102 } };
-    for (const auto& c : cases) {
-        SourceFile file = c.newLayout ? NewFile(version12) : OldFile();
-        file.headWord = c.first;
-        EXPECT_EQ(ParsedAs(file).head, c.head) << std::hex << c.first;
+    // The first word, whether it marks the new layout, the head it gives.
+    const std::tuple<std::uint32_t, bool, std::uint32_t> cases[] = { { 0xFFFEFFFF, false, 0xFFFEFFFF },
+        { 0x0000FFFF, false, 0x0000FFFF }, { 0, false, 0 }, { 0x7FFFFFFF, false, 0x7FFFFFFF }, { 0xFFFF0000, true, 0 },
+        { 0xFFFFFFFF, true, 0xFFFF }, { 0xFFFF0102, true, 0x0102 } };
+    for (const auto& [first, newLayout, head] : cases) {
+        SourceFile file = newLayout ? NewFile(version12) : OldFile();
+        file.headWord = first;
+        EXPECT_EQ(ParsedAs(file).head, head) << std::hex << first;
     }
 }
 

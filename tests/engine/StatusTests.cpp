@@ -49,13 +49,9 @@ TEST(GetStatusMessage, EmptyOutsideTwoToElevenEvenWithPreviousText)
 
 TEST(StatusFromCause, EveryCauseAndValuesOutsideTheTable)
 {
-    struct Case {
-        int cause;
-        int status;
-    };
-    const Case cases[] = { { 0, 9 }, { 1, 9 }, { 2, 4 }, { 3, 4 }, { 4, 8 }, { 5, 5 }, { 6, 9 }, { 7, 9 }, { 8, 7 },
-        { 9, 9 }, { 10, 6 }, { 11, 9 }, { 12, 9 }, { 13, 7 }, { 14, 9 }, { 15, 9 }, { -1, 9 }, { INT_MIN, 9 },
-        { INT_MAX, 9 } };
-    for (const auto& c : cases)
-        EXPECT_EQ(int(StatusFromCause(static_cast<FileErrorCause>(c.cause))), c.status) << c.cause;
+    const std::pair<int, int> cases[] = { { 0, 9 }, { 1, 9 }, { 2, 4 }, { 3, 4 }, { 4, 8 }, { 5, 5 }, { 6, 9 },
+        { 7, 9 }, { 8, 7 }, { 9, 9 }, { 10, 6 }, { 11, 9 }, { 12, 9 }, { 13, 7 }, { 14, 9 }, { 15, 9 }, { -1, 9 },
+        { INT_MIN, 9 }, { INT_MAX, 9 } };
+    for (const auto& [cause, status] : cases)
+        EXPECT_EQ(int(StatusFromCause(static_cast<FileErrorCause>(cause))), status) << cause;
 }

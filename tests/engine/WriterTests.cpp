@@ -9,11 +9,6 @@
 
 namespace {
 
-std::string Text(std::initializer_list<char> bytes)
-{
-    return std::string(bytes.begin(), bytes.end());
-}
-
 struct NamedSource {
     const char* name;
     SourceFile file;
@@ -28,7 +23,7 @@ std::vector<NamedSource> Sources()
         .tailWords = { 0, 0xFFFFFFFF, 99 }, .lead = "lead", .listA = { "a1", "a2", "a3" } };
     const TabrixFields version12Full { .newLayout = true, .headWord = 0xFFFFFFFF, .version = 0x0102,
         .words = { 11, 12, 13, 6, 15, 16, 17, 18, 19 }, .extWords = { 0x71, 0x72, 0x73, 0x74 },
-        .tailWords = { 2, 1, 2 }, .lead = Text({ '\0', 'h', 'i', 'd' }), .listA = { Text({ 'a', '\0' }), "" },
+        .tailWords = { 2, 1, 2 }, .lead = std::string("\0hid", 4), .listA = { std::string("a", 2), "" },
         .listB = StoredList::Negative(-1), .trailing = Bytes(17, 0x5C) };
     // clang-format on
     TabrixFields oddOld = version11Zero;
@@ -47,8 +42,8 @@ std::vector<NamedSource> Sources()
         // The upper half one short of the new layout's marker.
         { "old head 0xFFFEFFFF, W4 5",
             { .headWord = 0xFFFEFFFF, .words = { 1, 2, 3, 5, 0xFFFFFFFF, 0x80000000, 7, 8, 9 },
-                .lead = Text({ 'l', 'e', '\0', 'a', 'd' }), .listA = StoredList::Negative(-1),
-                .listB = { "b1", Text({ '\0', 'x' }), "", "b4" }, .trailing = { 0xAA, 0x00, 0xFF } } },
+                .lead = std::string("le\0ad", 5), .listA = StoredList::Negative(-1),
+                .listB = { "b1", std::string("\0x", 2), "", "b4" }, .trailing = { 0xAA, 0x00, 0xFF } } },
         { "old W4 6, count INT32_MIN",
             { .headWord = 0x12345678, .words = { 0, 0, 0, 6, 0, 0, 0, 0, 0 }, .listA = StoredList::Negative(INT32_MIN),
                 .listB = { std::string(255, '\xE9'), "\x82\xA0" } } },
@@ -89,8 +84,7 @@ TabrixRecord Smallest()
 TEST(Writers, EveryLayoutIntoEveryLayoutGivesTheConvertedBytes)
 {
     for (const auto& source : Sources()) {
-        const Bytes stored = Encode(source.file);
-        const TabrixRecord record = Parsed(stored);
+        const TabrixRecord record = Parsed(Encode(source.file));
         EXPECT_EQ(record.version, source.file.newLayout ? source.file.version : version10) << source.name;
         for (const auto& writer : writers) {
             SCOPED_TRACE(std::string(source.name) + " into " + writer.name);
