@@ -107,7 +107,7 @@ protected:
         over ? GetWindowRect(over, &a) : SystemParametersInfoW(SPI_GETWORKAREA, 0, &a, 0);
         return std::abs(r.left + r.right - a.left - a.right) <= 2 && std::abs(r.top + r.bottom - a.top - a.bottom) <= 2;
     }
-    const Path source = Write(L"長い名前の源 ア ☃ with blanks, and a long tail.tbx", NewLayoutFile(version12, 6));
+    const Path source = Write(L"長い名前の源 ア ☃ with blanks, and a long tail.tbx", NewLayout(Sample(6), version12));
 };
 
 TEST_F(HandOver, CommandLineFileCentredWindowsTheLabelAndEnterOnTheKeyboard)
@@ -131,7 +131,8 @@ TEST_F(HandOver, CommandLineFileCentredWindowsTheLabelAndEnterOnTheKeyboard)
     ASSERT_TRUE(ChooseVersion(L"1.1") && OkBecomes(true));
     PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDOK)), TRUE);
     ASSERT_TRUE(TypeKeys("Return"));
-    ASSERT_TRUE(driver::WaitFor([&] { return Read(destination) == NewLayoutFile(version11, 3); })) << "Enter on OK";
+    ASSERT_TRUE(driver::WaitFor([&] { return ReadBytes(destination) == NewLayout(Sample(3), version11); }))
+        << "Enter on OK";
     std::filesystem::remove(destination);
     ASSERT_TRUE(OkBecomes(false) && TypeKeys("Return Return"));
     EXPECT_FALSE(kovrel.Ended(1000) || !IsWindowVisible(dialog) || std::filesystem::exists(destination))

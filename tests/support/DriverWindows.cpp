@@ -118,6 +118,15 @@ HWND FileNameEdit(HWND fileDialog)
     return edit;
 }
 
+std::string WindowsPathOf(const std::string& unixPath)
+{
+    std::string path = "Z:" + unixPath;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
 std::wstring Widen(const std::string& text)
 {
     std::wstring wide(text.size(), L'\0');

@@ -39,6 +39,8 @@ HWND FileNameEdit(HWND fileDialog);
 // Text of this process's code page (932 under the tests) to UTF-16 and back.
 std::wstring Widen(const std::string& text);
 std::string Narrow(const std::wstring& wide);
+// "Z:\..." for a path of the Unix side.
+std::string WindowsPathOf(const std::string& unixPath);
 // Kovrel.exe, built next to the test executables.
 std::wstring KovrelPath();
 
