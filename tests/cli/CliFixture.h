@@ -2,6 +2,9 @@
 
 #include "cli/Console.h"
 #include "cli/Tbxconv.h"
+#include "cli/TextCodec.h"
+#include "engine/ConvStatus.h"
+#include "engine/Messages.h"
 #include "support/SampleFile.h"
 #include "support/ScratchFolder.h"
 
@@ -53,10 +56,14 @@ protected:
     CapturingConsole console;
 };
 
-// The engine's messages, as the terminal shows them.
-inline const std::string noFileNameText = "ファイル名が指定されていません";
-inline const std::string notFoundText = "ファイルが存在しません";
-inline const std::string accessDeniedText = "アクセスが拒否されました";
-inline const std::string cannotOpenText = "ファイルがオープンできません";
-inline const std::string badFormatText = "ファイルのフォーマットが不正です";
-inline const std::string w4SixText = "ワード4の6は3として書き込まれました";
+// The engine's Japanese messages, as the terminal shows them (their bytes are the engine suite's).
+inline std::string Shown(const char* message)
+{
+    return DecodeCp932(message).value_or("(no text)");
+}
+inline const std::string noFileNameText = Shown(StatusMessage(NoFileName, Language::Japanese));
+inline const std::string notFoundText = Shown(StatusMessage(FileNotFound, Language::Japanese));
+inline const std::string accessDeniedText = Shown(StatusMessage(AccessDenied, Language::Japanese));
+inline const std::string cannotOpenText = Shown(StatusMessage(CannotOpen, Language::Japanese));
+inline const std::string badFormatText = Shown(StatusMessage(BadFormat, Language::Japanese));
+inline const std::string w4SixText = Shown(NoteMessage(W4SixAsThree, Language::Japanese));

@@ -1,6 +1,7 @@
 #include "gui/DialogTemplate.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -135,21 +136,10 @@ std::optional<DialogTemplate> LoadDialogTemplate(HMODULE module, UINT id)
 
 std::wstring ClassNameOf(const TemplateName& name)
 {
+    const wchar_t* const predefined[] = { L"Button", L"Edit", L"Static", L"ListBox", L"ScrollBar", L"ComboBox" };
     if (!name.isOrdinal)
         return name.text;
-    switch (name.ordinal) {
-    case 0x80:
-        return L"Button";
-    case 0x81:
-        return L"Edit";
-    case 0x82:
-        return L"Static";
-    case 0x83:
-        return L"ListBox";
-    case 0x84:
-        return L"ScrollBar";
-    case 0x85:
-        return L"ComboBox";
-    }
+    if (name.ordinal >= 0x80 && name.ordinal < 0x80 + std::size(predefined))
+        return predefined[name.ordinal - 0x80];
     return L"#" + std::to_wstring(name.ordinal);
 }
