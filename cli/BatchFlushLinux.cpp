@@ -2,6 +2,7 @@
 #include "cli/BatchFlush.h"
 
 #include "engine/TabrixDocument.h"
+#include "platform/FileSystem.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,33 +12,24 @@
 
 namespace {
 
-class BatchDocument : public TabrixDocument {
-public:
-    BatchDocument()
-        : TabrixDocument("")
-    {
-    }
-    // Hands the written bytes to the system (GetLength does so first, and raises on a failure),
-    // so that a failed write is still the writer's status; the wait for the disk is the batch's.
-    void Flush() override { GetLength(); }
-};
-
 // A descriptor on the volume of path: the file itself, else its folder.
 int OpenOnVolume(const std::string& path)
 {
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd >= 0)
         return fd;
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string folder = FileSystem::FolderOf(path);
+    return ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
 }
 
 std::unique_ptr<TabrixDocument> MakeBatchDocument()
 {
-    return std::make_unique<BatchDocument>();
+    // The batch waits once, at its end, for the new files it wrote.
+    auto document = std::make_unique<TabrixDocument>("");
+    document->DeferNewFileSync(true);
+    return document;
 }
 
 long FlushVolumesOf(const std::vector<std::string>& paths)

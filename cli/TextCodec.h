@@ -13,7 +13,3 @@ std::optional<std::string> DecodeCp932(std::string_view bytes);
 
 // The UTF-8 form of a command-line argument or path as the system passes it to the program.
 std::string ArgumentToUtf8(std::string_view argument);
-
-// True when this byte starts a two-byte character in the encoding of paths, whose second
-// byte may then look like a path separator.
-bool IsPathLeadByte(unsigned char byte);

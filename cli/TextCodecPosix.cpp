@@ -68,8 +68,3 @@ std::string ArgumentToUtf8(std::string_view argument)
 {
     return std::string(argument);
 }
-
-bool IsPathLeadByte(unsigned char)
-{
-    return false;
-}

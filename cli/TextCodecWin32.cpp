@@ -27,8 +27,3 @@ std::string ArgumentToUtf8(std::string_view argument)
     auto text = FromWide(CP_UTF8, *wide, false);
     return text ? *text : std::string(argument);
 }
-
-bool IsPathLeadByte(unsigned char byte)
-{
-    return ::IsDBCSLeadByte(byte) != 0;
-}

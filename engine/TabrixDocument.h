@@ -6,12 +6,18 @@
 #include "platform/CFile.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+namespace FileSystem {
+class Place;
+struct Facts;
+}
+
 // One Tabrix file: loaded from the source path, saved to the destination path in the target
-// version. The object is itself the open file, and only inside Load and Save. A save keeps
-// the destination's old content until the new content is complete: it replaces the file in
-// one step, or rewrites it in place over a backup of its old bytes (see FileSystem.h).
+// version. The object is itself the open file, and only inside Load and Save. A save never
+// leaves the destination half written: it replaces the file in one step, or rewrites it in
+// place under a journal of its old bytes (TabrixDocumentSave.cpp).
 class TabrixDocument : public CFile {
 public:
     explicit TabrixDocument(const char* sourcePath);
@@ -29,6 +35,10 @@ public:
     int SetDestinationPath(const char* path);
     ConvStatus Save();
 
+    // A batch that waits for its volumes at its end lets the saves of new files skip their own
+    // wait for the disk. A file that replaces another is always on the disk before it does.
+    void DeferNewFileSync(bool defer) { deferNewFileSync = defer; }
+
     const TabrixRecord& GetRecord() const { return record; }
     const std::string& GetSourcePath() const { return sourcePath; }
 
@@ -38,4 +48,24 @@ protected:
     TabrixRecord record;
     FormatVersion targetVersion = 0;
     std::string destinationPath;
+
+private:
+    ConvStatus SaveNew(FileSystem::Place& place);
+    std::optional<ConvStatus> SaveByReplacing(FileSystem::Place& place, FileBackend::Handle& held,
+        const FileSystem::Facts& facts);
+    ConvStatus SaveInPlace(FileBackend::Handle held, const FileSystem::Facts& facts);
+    ConvStatus SaveDirect(FileBackend::Handle held);
+    ConvStatus WriteRecord(FileBackend::Handle file, std::uint64_t* written = nullptr);
+
+    bool deferNewFileSync = false;
 };
+
+// What `RecoverInterruptedSave` found.
+enum class Recovery {
+    NoJournal,  // no interrupted save of the file
+    PlayedBack, // the file has its content from before the interrupted save again
+    Refused,    // a file under the journal's name that fails its checks: left alone
+};
+
+// Plays back the journal that an interrupted in-place save of path left, if any.
+ConvStatus RecoverInterruptedSave(const std::string& path, Recovery& outcome);

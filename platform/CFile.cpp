@@ -117,8 +117,26 @@ void CFile::Write(const void* buffer, std::size_t count)
 void CFile::Flush()
 {
     WritePending();
+}
+
+void CFile::Sync()
+{
+    Flush();
     if (long error = FileBackend::Sync(handle))
         Raise(error);
+}
+
+void CFile::Attach(FileBackend::Handle opened, const std::string& path)
+{
+    if (IsOpen())
+        Abort();
+    // The buffer first: memory that runs out leaves the object as it was.
+    if (!writeBuffer)
+        writeBuffer.reset(new unsigned char[writeBufferSize]);
+    handle = opened;
+    filePath = path;
+    writable = true;
+    pending = 0;
 }
 
 void CFile::Close()

@@ -20,11 +20,8 @@ public:
         shareDenyWrite = 0x0020, // others may read
         shareDenyRead = 0x0030,  // others may write
         shareDenyNone = 0x0040,
-        modeCreate = 0x1000,     // create, or cut an existing file to length 0
-        typeBinary = 0x8000,     // raw bytes; there is no other kind here
-        modeCreateNew = 0x10000, // with modeCreate: fail when the file exists
-        modePrivate = 0x20000,   // with modeCreate: a new file only its owner may open
-        modeUnnamed = 0x40000,   // path is a folder: a new file there without a name, where the system can
+        modeCreate = 0x1000, // create, or cut an existing file to length 0
+        typeBinary = 0x8000, // raw bytes; there is no other kind here
     };
     static constexpr unsigned accessMask = 0x0003;
     static constexpr unsigned shareMask = 0x0070;
@@ -43,12 +40,17 @@ public:
     virtual std::size_t Read(void* buffer, std::size_t count);
     // Writes count bytes at the end of what was written so far.
     virtual void Write(const void* buffer, std::size_t count);
-    // Hands buffered bytes to the system and waits until they are on the disk.
+    // Hands buffered bytes to the system; they may not be on the disk yet.
     virtual void Flush();
+    // Flushes, then waits until the file's bytes are on the disk.
+    virtual void Sync();
     // Writes out buffered bytes and closes; raises on failure, closed either way.
     virtual void Close();
     // Closes without writing out buffered bytes and without raising.
     virtual void Abort();
+
+    // Makes the object the open file of a handle opened elsewhere, for writing; Close closes it.
+    void Attach(FileBackend::Handle opened, const std::string& path);
 
     bool IsOpen() const { return handle != FileBackend::invalidHandle; }
     FileBackend::Handle GetHandle() const { return handle; }

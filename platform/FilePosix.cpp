@@ -33,24 +33,9 @@ long Open(const char* path, unsigned flags, Handle& handle)
     int mode = access == CFile::modeRead ? O_RDONLY : access == CFile::modeWrite ? O_WRONLY : O_RDWR;
     if (flags & CFile::modeCreate)
         mode |= O_CREAT;
-    if ((flags & CFile::modeCreate) && (flags & CFile::modeCreateNew))
-        mode |= O_EXCL;
-    const mode_t permissions = (flags & CFile::modePrivate) ? 0600 : 0666;
-    int fd = -1;
-    if (flags & CFile::modeUnnamed) {
-#ifdef O_TMPFILE
-        fd = ::open(path, (mode & ~(O_CREAT | O_EXCL)) | O_TMPFILE | O_CLOEXEC, permissions);
-#else
-        return EOPNOTSUPP;
-#endif
-    } else {
-        // An existing file is opened as it is: a sticky folder may refuse creating over another
-        // user's file (protected_regular) where writing it is allowed.
-        if ((mode & O_CREAT) && !(mode & O_EXCL))
-            fd = ::open(path, (mode & ~O_CREAT) | O_CLOEXEC);
-        if (fd < 0)
-            fd = ::open(path, mode | O_CLOEXEC, permissions);
-    }
+    // O_CREAT as a plain write passes it, so that the system's rules for sticky folders apply;
+    // the cut waits for the lock below.
+    int fd = ::open(path, mode | O_CLOEXEC, 0666);
     if (fd < 0)
         return errno;
     struct stat info {};
@@ -75,8 +60,7 @@ long Open(const char* path, unsigned flags, Handle& handle)
         }
     }
     // Cut only once the lock is ours, so that a refused open leaves the file alone.
-    if ((flags & CFile::modeCreate) && !(flags & CFile::modeCreateNew) && S_ISREG(info.st_mode) && info.st_size != 0
-        && ::ftruncate(fd, 0) != 0) {
+    if ((flags & CFile::modeCreate) && S_ISREG(info.st_mode) && info.st_size != 0 && ::ftruncate(fd, 0) != 0) {
         int error = errno;
         ::close(fd);
         return error;

@@ -1,133 +1,165 @@
 #pragma once
 
-// Whole-file operations beside CFile: what a save needs to keep the old content of its
-// destination until the new content is complete, and to lose nothing that hangs on it.
+// What a save needs of the system beyond CFile. Each call does one thing and decides nothing:
+// the steps of a save, and which way it takes, are the engine's (TabrixDocument::Save).
 //
-// A save goes one of two ways. Replace: a new private file is written beside the destination
-// and put in its place in one step. In place: the old bytes are copied to a backup, the
-// destination is rewritten as a plain write would, and on failure the backup is copied back.
-//
-// What a crash leaves. Replace: nothing beside the destination where the system can make a
-// file without a name (Linux); elsewhere a `~kvXXXXX.tmp` beside it. In place: the backup
-// ("<name>.kovrel-backup" beside the destination, else "kovrel-backup-<number>-<name>" in the
-// user's temporary folder), flushed to the disk before the destination was cut, so it holds
-// the last complete content. The next save of that destination goes in place and takes that
-// backup as its own instead of copying the possibly half-written destination: a failure puts
-// the backup's bytes back, a success removes it.
+// Names are never resolved by hand. The destination is opened as a plain write opens it, so
+// the system alone follows links and applies its rules; its folder is opened once, and every
+// later step works from these two handles.
 
-#include "platform/CFile.h"
+#include "platform/FileBackend.h"
 #include "platform/FileErrorCause.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace FileSystem {
 
-// A replacement's open: the save's own access and sharing (others may write, not read), on a
-// new file that only its owner may open.
-inline constexpr unsigned replacementFlags = CFile::modeWrite | CFile::shareDenyRead | CFile::modeCreate
-    | CFile::modeCreateNew | CFile::modePrivate | CFile::typeBinary;
+using Handle = FileBackend::Handle;
+inline constexpr Handle noHandle = FileBackend::invalidHandle;
+// Names as the system's calls take them: Windows' wide `\\?\` paths, POSIX bytes.
+#ifdef _WIN32
+using NativeName = std::wstring;
+#else
+using NativeName = std::string;
+#endif
 
-enum class SaveWay {
-    Replace, // a new file put in place of the old one in one step
-    InPlace, // the old file rewritten, its old bytes kept in a backup meanwhile
-    Direct,  // a device or a pipe: nothing to keep, the bytes go straight to it
+// Which file a handle is, whatever name leads to it: device and inode (POSIX), volume serial
+// and file index (Windows), and the file's birth time where the system keeps one, so that a
+// number given again to a later file does not match.
+struct Identity {
+    std::uint64_t volume = 0;
+    std::uint64_t file = 0;
+    std::uint64_t birth = 0;
+    bool operator==(const Identity&) const = default;
 };
 
-struct SavePlan {
-    SaveWay way = SaveWay::Replace;
-    // The file that writing to the destination reaches: through symbolic links, also one that
-    // leads nowhere yet (the save creates the file it names).
-    std::string target;
-    bool exists = false;
+struct Facts {
+    Identity id;
+    bool regular = false; // a plain file, not a device, pipe or socket
+    std::uint64_t length = 0;
+    std::uint32_t links = 0;
+    bool mine = false; // owned by this user
+    // A new file can be given its owner, group and mode, and it carries nothing else that a
+    // new file would lack (ACLs, security labels).
+    bool carriable = false;
 };
 
-// What the system says of a save of newSize bytes to destination: Replace only when replacing
-// loses nothing (a missing file, or a plain file with one link whose owner, group, mode and
-// attributes the new file can carry, on a volume with room for both) and no backup of a
-// crashed save waits for it.
-SavePlan PlanSave(const std::string& destination, std::uint64_t newSize);
+FileErrorCause Examine(Handle file, Facts& facts);
+// Exclusive for as long as the handle is open: another save, or a reader that shares no
+// writing, is refused as the system refuses a file held by another program.
+FileErrorCause Lock(Handle file);
+// A second handle on the same open file: it shares the position and the lock.
+FileErrorCause Duplicate(Handle file, Handle& copy);
+// A second handle on the same file, for reading, with this user's own rights.
+FileErrorCause OpenForReading(Handle file, Handle& reader);
+// got is less than count only at the end of the file.
+FileErrorCause ReadAt(Handle file, std::uint64_t offset, void* buffer, std::size_t count, std::size_t& got);
+FileErrorCause WriteAt(Handle file, std::uint64_t offset, const void* buffer, std::size_t count);
+// Sets the length; the position is left alone.
+FileErrorCause CutAt(Handle file, std::uint64_t length);
+FileErrorCause Position(Handle file, std::uint64_t& position);
+FileErrorCause Rewind(Handle file);
+// Waits until the file's bytes are on the disk.
+FileErrorCause Sync(Handle file);
+// Gives `to` the owner, group and mode of `from`, through the handles.
+FileErrorCause CarryAttributes(Handle from, Handle to);
+void Close(Handle& file);
 
-// A new private file that takes the place of target in one step once it is complete; until
-// then target is untouched. Destroying an uncommitted one removes the new file.
-class Replacement {
+// Closes its handle when it goes.
+struct ScopedHandle {
+    ScopedHandle() = default;
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+    ~ScopedHandle() { Close(handle); }
+    Handle handle = noHandle;
+};
+
+// The destination's folder, opened once, and the destination's name in it.
+class Place {
 public:
-    Replacement() = default;
-    Replacement(const Replacement&) = delete;
-    Replacement& operator=(const Replacement&) = delete;
-    ~Replacement();
+    Place() = default;
+    Place(const Place&) = delete;
+    Place& operator=(const Place&) = delete;
+    ~Place();
 
-    // Opens file on the new file (owner only); false with failure filled in.
-    bool Open(CFile& file, const std::string& target, CFileException& failure);
-    // After file is closed: gives the new file target's owner and mode through its handle and
-    // puts it in place. On failure target holds its old content.
-    FileErrorCause Commit();
+    FileErrorCause Open(const std::string& path);
+    // No entry bears the name: neither a file nor a link, not even one that leads nowhere.
+    bool NameIsFree() const;
+    // Opens the destination for writing as a plain write does, but without cutting it; without
+    // create, only a file that exists.
+    FileErrorCause OpenLikePlainWrite(Handle& file, bool create = true) const;
+    // The folder's entry of the name is this very file: not a link to it, not a mount on it.
+    bool NameHolds(const Identity& id) const;
+    bool HasRoomFor(std::uint64_t bytes) const;
+    // A new file in the folder that nobody can open by name until it is published: private
+    // (its owner only), or as a plain create of the destination would make it.
+    FileErrorCause MakeUnnamed(bool privateFile, Handle& file);
+    // Gives a complete new file the destination's name; fails when the name was taken meanwhile.
+    FileErrorCause PublishNew(Handle& file);
+    // Puts a complete new file in the place of `held`, the file that the name led to when the
+    // save opened it, in one step. Fails, and leaves the name alone, when it leads elsewhere
+    // now. Where the system cannot replace a file that is held open, `held` is closed first.
+    FileErrorCause PublishOver(Handle& file, Handle& held, const Identity& old);
+    // Waits until the folder's entries are on the disk.
+    FileErrorCause SyncFolder() const;
+    // Closes a new file that was not published, and removes the name it had meanwhile.
+    void Discard(Handle& file);
+    const std::string& Path() const { return path; }
 
 private:
-    // Opens file on a new file beside target under a name of its own.
-    bool OpenNamed(CFile& file, CFileException& failure);
-
-    std::string target;
-    std::string name; // empty while the new file has no name
-    FileBackend::Handle kept = FileBackend::invalidHandle;
-    bool committed = false;
-};
-
-// The old bytes of a file that is rewritten in place.
-class Backup {
-public:
-    // Copies target's bytes to a new private backup and flushes it, or takes the backup that a
-    // crashed save of target left.
-    FileErrorCause Keep(const std::string& target);
-    // Copies the backup's bytes back into target, then removes the backup; false (and the
-    // backup stays) when that fails.
-    bool Restore();
-    // Removes the backup once the new content is complete.
-    void Discard();
-    // True when Keep took the backup of a crashed save.
-    bool IsLeftover() const { return leftover; }
-
-private:
-    std::string target;
     std::string path;
-    bool leftover = false;
+    std::string folder;
+    std::string name;
+    NativeName longPath; // Windows: the destination as a `\\?\` path
+    Handle folderHandle = noHandle;
+    // Where the system makes no file without a name: the temporary name of the new file.
+    NativeName pending;
 };
 
-// The backup that a crashed in-place save of target left, or empty.
-std::string LeftoverBackup(const std::string& target);
+// The user's own folder of journals: on storage that outlives a power cut, where no other user
+// can plant, replace or read a file.
+class JournalFolder {
+public:
+    JournalFolder() = default;
+    JournalFolder(const JournalFolder&) = delete;
+    JournalFolder& operator=(const JournalFolder&) = delete;
+    ~JournalFolder();
 
-// Tries new names beside target ("~kvXXXXX.tmp") until make, given one, does not fail with
-// "name taken". Returns make's last result: 0 or the system's error.
-long MakeBeside(const std::string& target, std::string& name, const std::function<long(const std::string&)>& make);
+    // create: make the folder when it is missing. A folder that another user owns or may
+    // write or read is refused.
+    FileErrorCause Open(bool create);
+    // Opens a journal for reading, not through a link.
+    FileErrorCause OpenJournal(const std::string& name, Handle& file) const;
+    // A new private file that has no name until published.
+    FileErrorCause MakeUnnamed(Handle& file);
+    // Gives a complete journal its name, in place of any file that bore it, and syncs the folder.
+    FileErrorCause Publish(Handle& file, const std::string& name);
+    // Removes a journal and syncs the folder.
+    FileErrorCause Remove(const std::string& name);
+    // Closes a journal that was not published, and removes the name it had meanwhile.
+    void Discard(Handle& file);
+    // Where the folder is (for messages).
+    static std::string Location();
 
-// The step that puts a replacement in place of destination (Windows: ReplaceFileA with a
-// backup name; POSIX: rename). 0 or the system's error. Tests put a failing one in.
-using ReplaceStep = long (*)(const char* destination, const char* replacement, const char* backup);
-void SetReplaceStep(ReplaceStep step); // nullptr: the system's
-long SystemReplace(const char* destination, const char* replacement, const char* backup);
-extern ReplaceStep replaceStep;
+private:
+    NativeName path;
+    Handle folderHandle = noHandle;
+    NativeName pending;
+};
 
 // The folder part of path, up to and including its last separator; empty for a bare name.
 std::string FolderOf(const std::string& path);
-// path from the root, without resolving links.
-std::string FullPath(const std::string& path);
-// The user's own folder for temporary files, with its separator.
-std::string TemporaryFolder();
-// An existing plain file that only this user owns and may read (a backup we made).
-bool IsOwnPrivateFile(const std::string& path);
+// What follows the folder part.
+std::string FileNameOf(const std::string& path);
 
-// 0, or the error that recreating the existing file at path would give although opening it
-// for writing succeeds (Windows refuses to recreate a hidden or system file).
-long RecreateRefusal(const char* path);
-
-// Deletes a file.
-long Remove(const char* path);
-
-// True when creating a new file failed only because the name is taken.
-bool IsNameTaken(long osError);
-
-// The cause of a system error code of this back end.
-FileErrorCause Cause(long osError);
+// The save's own steps that a test can fail: each asks the hook first, and fails with the
+// system error it gives (0: go on).
+enum class Step { Read, Write, Cut, Sync, Publish, Remove };
+using FaultHook = long (*)(Step step);
+void SetFaultHook(FaultHook hook);
+// The temporary names that come next are "~kv<seed>.tmp" and on, counting up (in hex).
+void SetTemporaryNameSeed(std::uint32_t seed);
 
 }

@@ -43,7 +43,7 @@ DWORD Creation(unsigned flags)
 {
     if (!(flags & CFile::modeCreate))
         return OPEN_EXISTING;
-    return (flags & CFile::modeCreateNew) ? CREATE_NEW : CREATE_ALWAYS;
+    return CREATE_ALWAYS;
 }
 
 // ReadFile and WriteFile take 32-bit counts.
@@ -52,9 +52,6 @@ constexpr std::size_t largestRequest = 0x40000000;
 
 long Open(const char* path, unsigned flags, Handle& handle)
 {
-    // Every new file has a name here; a private one is private by the sharing that its flags give.
-    if (flags & CFile::modeUnnamed)
-        return ERROR_NOT_SUPPORTED;
     SECURITY_ATTRIBUTES security { sizeof(security), nullptr, FALSE };
     HANDLE opened = ::CreateFileA(path, DesiredAccess(flags), ShareMode(flags), &security, Creation(flags),
         FILE_ATTRIBUTE_NORMAL, nullptr);

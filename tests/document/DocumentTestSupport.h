@@ -31,8 +31,6 @@ public:
     {
         ++opens;
         lastFlags = flags;
-        if (flags & CFile::modeCreateNew)
-            created.push_back(path);
         return TestDocument::Open(path, flags, failure);
     }
     std::uint64_t GetLength() override
@@ -72,7 +70,6 @@ public:
 
     int opens = 0;
     unsigned lastFlags = 0;
-    std::vector<std::string> created;
     bool lengthFailure = false;
     std::optional<std::uint64_t> fakeLength;
     FileErrorCause readFailure = FileErrorCause::None;

@@ -1,13 +1,17 @@
-// A save keeps the old content until the new one is complete, goes wherever a plain write goes
-// and loses nothing that hangs on the destination. Run as root and as nobody (ctest's _as_user).
+// A save never leaves its destination half old and half new, goes exactly where a plain write
+// goes, and plays back only journals that pass every check: faults at every step, kills at
+// random moments, two saves at once, planted journals. Run as root and as nobody (ctest's _as_user).
 #include "DocumentTestSupport.h"
 
+#include "engine/SaveJournal.h"
 #include "platform/FileSystem.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #ifdef _WIN32
@@ -17,6 +21,7 @@
 #include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -31,14 +36,32 @@ extern "C" int fchownat(int, const char*, uid_t, gid_t, int) noexcept { return +
 static struct stat Info(const std::string& path)
 {
     struct stat info {};
-    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
     return info;
 }
 #endif
 
 namespace fs = std::filesystem;
+using FileSystem::Step;
 
 namespace {
+
+#ifdef _WIN32
+constexpr long diskFull = ERROR_DISK_FULL;
+const char journalsBelowState[] = "\\Kovrel\\Journals";
+#else
+constexpr long diskFull = ENOSPC;
+const char journalsBelowState[] = "/kovrel/journals";
+#endif
+
+// The save's own steps, counted; call number failStep fails with a full disk.
+std::vector<Step> steps;
+std::size_t failStep = 0;
+long CountingHook(Step step)
+{
+    steps.push_back(step);
+    return steps.size() == failStep ? diskFull : 0;
+}
 
 // A 1.2 file with `entries` strings of `length` bytes: a save as 1.2 writes it back unchanged.
 Bytes SourceBytes(std::size_t entries, std::size_t length)
@@ -48,7 +71,7 @@ Bytes SourceBytes(std::size_t entries, std::size_t length)
     return NewLayout(file, version12);
 }
 
-// Fails its write number failAt with a full disk; notes whether another program could read the new file.
+// Notes whether another program could read the file that the document writes.
 class Document : public ProbedDocument {
 public:
     using ProbedDocument::ProbedDocument;
@@ -56,13 +79,16 @@ public:
     {
         if (writes == 0) {
 #ifdef _WIN32
-            HANDLE other = ::CreateFileA(GetFilePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                OPEN_EXISTING, 0, nullptr);
+            wchar_t name[MAX_PATH * 4] = {};
+            ::GetFinalPathNameByHandleW(HANDLE(GetHandle()), name, MAX_PATH * 4, 0);
+            HANDLE other = ::CreateFileW(
+                name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
             openToOthers = other != INVALID_HANDLE_VALUE;
             ::CloseHandle(other);
 #else
+            // Without a name nobody else can open it; with one, only its owner may.
             struct stat info {};
-            openToOthers = ::fstat(int(GetHandle()), &info) != 0 || (info.st_mode & 077) != 0;
+            openToOthers = ::fstat(int(GetHandle()), &info) != 0 || (info.st_nlink != 0 && (info.st_mode & 077) != 0);
 #endif
         }
         ProbedDocument::Write(buffer, count);
@@ -70,9 +96,23 @@ public:
     bool openToOthers = true;
 };
 
+// The ways a save goes: a new file, a replacement, and a rewrite in place (a second name).
+enum class Way { New, Replace, InPlace };
+constexpr Way ways[] = { Way::New, Way::Replace, Way::InPlace };
+
 class SafeSave : public ::testing::Test {
 protected:
-    void SetUp() override { Load(3, 10); }
+    void SetUp() override
+    {
+        // Journals go to this test's own state folder.
+#ifdef _WIN32
+        ::SetEnvironmentVariableA("LOCALAPPDATA", state.Path().c_str());
+#else
+        ::setenv("XDG_STATE_HOME", state.Path().c_str(), 1);
+#endif
+        Load(3, 10);
+    }
+    void TearDown() override { FileSystem::SetFaultHook(nullptr); }
 
     void Load(std::size_t entries, std::size_t length)
     {
@@ -82,9 +122,10 @@ protected:
         document.cause = FileErrorCause::DiskFull;
     }
 
-    ConvStatus SaveTo(const std::string& path)
+    ConvStatus SaveTo(const std::string& path, int failAt = 0)
     {
         document.writes = 0;
+        document.failAt = failAt;
         return ::SaveTo(document, path);
     }
 
@@ -100,10 +141,58 @@ protected:
 #endif
     }
 
+    // d.tbx as the way needs it; the names the folder then holds.
+    std::vector<std::string> Prepare(Way way)
+    {
+        fs::remove(Path("d.tbx")), fs::remove(Path("e.tbx"));
+        if (way == Way::New)
+            return { "s.tbx" };
+        Put(Path("d.tbx"), oldBytes);
+        if (way == Way::Replace)
+            return { "d.tbx", "s.tbx" };
+        fs::create_hard_link(Path("d.tbx"), Path("e.tbx"));
+        return { "d.tbx", "e.tbx", "s.tbx" };
+    }
+    Bytes Before(Way way) const { return way == Way::New ? Bytes {} : oldBytes; }
+
     std::string Path(const std::string& name) const { return folder.File(name); }
     std::vector<std::string> Names(const std::string& name = ".") const { return NamesIn(Path(name)); }
+    std::string JournalFolder() const { return state.Path() + journalsBelowState; }
+    std::vector<std::string> Journals() const { return JournalsIn(state.Path()); }
+    static std::vector<std::string> JournalsIn(const std::string& stateFolder)
+    {
+        const std::string journals = stateFolder + journalsBelowState;
+        return Exists(journals) ? NamesIn(journals) : std::vector<std::string> {};
+    }
 
-    ScratchFolder folder;
+    // What a save killed while rewriting path in place leaves: the journal of `before`, and the
+    // file torn.
+    std::string Crashed(const std::string& path, const Bytes& before, const Bytes& torn)
+    {
+        Put(path, before);
+        FileSystem::JournalFolder journals;
+        FileSystem::Place place;
+        FileSystem::ScopedHandle file, reader;
+        FileSystem::Facts facts;
+        EXPECT_EQ(journals.Open(true), FileErrorCause::None);
+        EXPECT_EQ(place.Open(path), FileErrorCause::None);
+        EXPECT_EQ(place.OpenLikePlainWrite(file.handle), FileErrorCause::None);
+        EXPECT_EQ(FileSystem::Examine(file.handle, facts), FileErrorCause::None);
+        EXPECT_EQ(FileSystem::OpenForReading(file.handle, reader.handle), FileErrorCause::None);
+        EXPECT_EQ(SaveJournal::Keep(journals, reader.handle, facts), FileErrorCause::None);
+        EXPECT_EQ(FileSystem::WriteAt(file.handle, 0, torn.data(), torn.size()), FileErrorCause::None);
+        EXPECT_EQ(FileSystem::CutAt(file.handle, torn.size()), FileErrorCause::None);
+        return JournalFolder() + "/" + SaveJournal::NameFor(facts.id);
+    }
+
+    Recovery Recover(const std::string& path, ConvStatus expected = Success)
+    {
+        Recovery outcome = Recovery::NoJournal;
+        EXPECT_EQ(RecoverInterruptedSave(path, outcome), expected) << path;
+        return outcome;
+    }
+
+    ScratchFolder folder, state;
     Bytes newBytes;
     const Bytes oldBytes = Bytes(3000, 'o');
     Document document { "" };
@@ -111,55 +200,110 @@ protected:
 
 }
 
-TEST_F(SafeSave, FailedWriteInPlaceLeavesTheOldBytesOnEveryName)
+TEST_F(SafeSave, AFaultAtAnyStepOfAnyWayLeavesAWholeContentOnEveryNameAndNoJournal)
 {
-    // A second name makes the save rewrite the file in place.
-    Put(Path("d.tbx"), oldBytes);
-    fs::create_hard_link(Path("d.tbx"), Path("e.tbx"));
-    ASSERT_EQ(SaveTo(Path("count.tbx")), Success);
-    const int total = document.writes;
-    for (document.failAt = 1; document.failAt <= total; ++document.failAt) {
-        EXPECT_EQ(SaveTo(Path("d.tbx")), DiskFull) << document.failAt;
-        EXPECT_EQ(ReadBytes(Path("d.tbx")), oldBytes) << document.failAt;
-        EXPECT_EQ(ReadBytes(Path("e.tbx")), oldBytes) << document.failAt;
-        EXPECT_EQ(Names(), (std::vector<std::string> { "count.tbx", "d.tbx", "e.tbx", "s.tbx" }));
-        EXPECT_TRUE(FileSystem::LeftoverBackup(Path("d.tbx")).empty());
+    // Every write and every step of its own (read, write, cut, sync, publish, remove), in every
+    // way: a fault before the commit leaves the old content, after it the new one; never a journal.
+    for (Way way : ways) {
+        const std::vector<std::string> names = Prepare(way);
+        FileSystem::SetFaultHook(CountingHook);
+        steps.clear(), failStep = 0;
+        ASSERT_EQ(SaveTo(Path("d.tbx")), Success);
+        const std::size_t writes = std::size_t(document.writes), clean = steps.size();
+        const Step commitStep = way == Way::InPlace ? Step::Remove : Step::Publish;
+        const std::size_t commit = std::find(steps.begin(), steps.end(), commitStep) - steps.begin() + 1;
+        for (std::size_t k = 1; k <= writes + clean; ++k) {
+            Prepare(way);
+            steps.clear(), failStep = k > writes ? k - writes : 0;
+            EXPECT_EQ(SaveTo(Path("d.tbx"), k <= writes ? int(k) : 0), DiskFull) << int(way) << " fault " << k;
+            const bool committed = failStep > commit;
+            EXPECT_EQ(Exists(Path("d.tbx")) ? ReadBytes(Path("d.tbx")) : Bytes {}, committed ? newBytes : Before(way))
+                << int(way) << " fault " << k;
+            if (way == Way::InPlace)
+                EXPECT_EQ(ReadBytes(Path("e.tbx")), ReadBytes(Path("d.tbx"))) << "fault " << k;
+            const std::vector<std::string> created { "d.tbx", "s.tbx" };
+            EXPECT_EQ(Names(), committed && way == Way::New ? created : names);
+            EXPECT_EQ(Journals(), std::vector<std::string> {}) << int(way) << " fault " << k;
+        }
     }
-    document.failAt = 0;
-    ASSERT_EQ(SaveTo(Path("d.tbx")), Success);
-    EXPECT_EQ(ReadBytes(Path("e.tbx")), newBytes);
 }
 
-TEST_F(SafeSave, BackupOfACrashedSaveIsTakenByTheNextSaveOfItsDestination)
+TEST_F(SafeSave, JournalOfAnInterruptedSaveIsPlayedBackFirstHoweverThePathIsSpelled)
 {
-    // A save killed while rewriting d.tbx left it cut short and its old bytes in the backup.
+    // The journal is found by the file's identity, however the path is spelled; a fault while it
+    // is played back fails the save with its cause and keeps the journal for the next one.
+    fs::create_directory(Path("sub"));
+    const std::string journal = Crashed(Path("sub/d.tbx"), oldBytes, Bytes(10, 'h'));
+    FileSystem::SetFaultHook(CountingHook);
+    steps.clear(), failStep = 0;
+    EXPECT_EQ(Recover(Path("sub/./../sub/d.tbx")), Recovery::PlayedBack);
+    EXPECT_EQ(ReadBytes(Path("sub/d.tbx")), oldBytes);
+    const std::size_t playback = steps.size();
+    for (failStep = 1; failStep <= playback; ++failStep) {
+        FileSystem::SetFaultHook(nullptr);
+        Crashed(Path("sub/d.tbx"), oldBytes, Bytes(10, 'h'));
+        FileSystem::SetFaultHook(CountingHook);
+        steps.clear();
+        // The last step syncs the folder after the journal went: the save goes on.
+        const bool removed = failStep == playback;
+        EXPECT_EQ(SaveTo(Path("sub/d.tbx")), removed ? Success : DiskFull) << failStep;
+        EXPECT_EQ(Exists(journal), !removed) << failStep;
+    }
+    FileSystem::SetFaultHook(nullptr);
+    Crashed(Path("sub/d.tbx"), oldBytes, Bytes(10, 'h'));
     for (int failAt : { 2, 0 }) {
-        Put(Path("d.tbx"), Bytes(10, 'h'));
-        Put(Path("d.tbx.kovrel-backup"), oldBytes, 0600);
-        document.failAt = failAt;
-        EXPECT_EQ(SaveTo(Path("d.tbx")), failAt ? DiskFull : Success);
-        EXPECT_EQ(ReadBytes(Path("d.tbx")), failAt ? oldBytes : newBytes);
-        EXPECT_EQ(Names(), (std::vector<std::string> { "d.tbx", "s.tbx" }));
+        EXPECT_EQ(SaveTo(Path("./sub/d.tbx"), failAt), failAt ? DiskFull : Success);
+        EXPECT_EQ(ReadBytes(Path("sub/d.tbx")), failAt ? oldBytes : newBytes);
+        EXPECT_EQ(Journals(), std::vector<std::string> {});
     }
+    EXPECT_EQ(Recover(Path("sub/d.tbx")), Recovery::NoJournal);
+    EXPECT_EQ(Recover(Path("sub/none.tbx"), FileNotFound), Recovery::NoJournal);
 }
 
-TEST_F(SafeSave, FailedReplaceStepGivesTheDestinationItsOldBytes)
+TEST_F(SafeSave, JournalsThatFailACheckAreNeverPlayedBack)
 {
-    Put(Path("d.tbx"), oldBytes);
-#ifdef _WIN32
-    FileSystem::SetReplaceStep([](const char* destination, const char*, const char* backup) -> long {
-        // What ReplaceFileA leaves on this error: the old file under the backup name only.
-        ::MoveFileA(destination, backup);
-        return ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
-    });
-#else
-    FileSystem::SetReplaceStep([](const char*, const char*, const char*) -> long { return EXDEV; });
+    // Planted, torn, altered, stale or foreign journals, and a file under the old backup name of
+    // ours: never played back, left alone; a failing save leaves the destination as it was.
+    struct Plant {
+        const char* what;
+        void (*spoil)(const std::string& journal, const std::string& folder);
+    };
+    const Plant plants[] = {
+        { "torn", [](const std::string& j, const std::string&) { fs::resize_file(j, fs::file_size(j) - 1); } },
+        { "altered", [](const std::string& j, const std::string&) {
+             Bytes bytes = ReadBytes(j);
+             bytes.back() ^= 1;
+             WriteBytes(j, bytes);
+         } },
+        { "second link", [](const std::string& j, const std::string&) { fs::create_hard_link(j, j + ".copy"); } },
+        { "stale", [](const std::string& j, const std::string& f) {
+             // The complete journal of another file, under this file's journal name.
+             fs::rename(f + "/other.journal", j);
+         } },
+#ifndef _WIN32
+        { "link", [](const std::string& j, const std::string& f) {
+             fs::rename(j, f + "/real.journal");
+             fs::create_symlink(f + "/real.journal", j);
+         } },
 #endif
-    const ConvStatus status = SaveTo(Path("d.tbx"));
-    FileSystem::SetReplaceStep(nullptr);
-    EXPECT_TRUE(IsErrorStatus(status)) << status;
-    EXPECT_EQ(ReadBytes(Path("d.tbx")), oldBytes);
-    EXPECT_EQ(Names(), (std::vector<std::string> { "d.tbx", "s.tbx" }));
+    };
+    for (const Plant& plant : plants) {
+        fs::remove_all(JournalFolder());
+        const std::string other = Crashed(Path("other.tbx"), oldBytes, Bytes(7, 'h'));
+        fs::rename(other, JournalFolder() + "/other.journal");
+        const std::string journal = Crashed(Path("d.tbx"), oldBytes, Bytes(10, 'h'));
+        plant.spoil(journal, JournalFolder());
+        const std::vector<std::string> planted = Journals();
+        EXPECT_EQ(Recover(Path("d.tbx")), Recovery::Refused) << plant.what;
+        EXPECT_EQ(SaveTo(Path("d.tbx"), 1), DiskFull) << plant.what;
+        EXPECT_EQ(ReadBytes(Path("d.tbx")), Bytes(10, 'h')) << plant.what;
+        EXPECT_EQ(Journals(), planted) << plant.what;
+    }
+    Put(Path("d.tbx"), Bytes(10, 'h'));
+    Put(Path("d.tbx.kovrel-backup"), oldBytes, 0600);
+    EXPECT_EQ(SaveTo(Path("d.tbx"), 1), DiskFull);
+    EXPECT_EQ(ReadBytes(Path("d.tbx")), Bytes(10, 'h'));
+    EXPECT_EQ(ReadBytes(Path("d.tbx.kovrel-backup")), oldBytes);
 }
 
 TEST_F(SafeSave, NewFileIsOpenToNoOneElseWhileItIsWritten)
@@ -180,6 +324,73 @@ TEST_F(SafeSave, NewFileIsOpenToNoOneElseWhileItIsWritten)
 }
 
 #ifndef _WIN32
+TEST_F(SafeSave, KilledSaveLeavesTheOldOrTheNewFileAndNothingBeside)
+{
+    // A save killed at a random moment, then a save that fails: a whole content, no journal.
+    Load(20000, 250); // some megabytes
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(SaveTo(Path("count.tbx")), Success);
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    fs::remove(Path("count.tbx"));
+    std::mt19937 random(std::random_device {}());
+    for (Way way : { Way::Replace, Way::InPlace }) {
+        int outcomes[2] = {};
+        for (int run = 0; run < 50; ++run) {
+            const std::vector<std::string> names = Prepare(way);
+            pid_t child = ::fork();
+            if (child == 0)
+                ::_exit(SaveTo(Path("d.tbx")));
+            ::usleep(std::uniform_int_distribution<useconds_t>(0, useconds_t(took.count() * 3))(random));
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+            EXPECT_EQ(SaveTo(Path("d.tbx"), 1), DiskFull);
+            const Bytes left = ReadBytes(Path("d.tbx"));
+            ASSERT_TRUE(left == oldBytes || left == newBytes) << "run " << run << ": " << left.size() << " bytes";
+            ++outcomes[left == newBytes];
+            std::vector<std::string> present = Names();
+            // A kill around the swap of the complete new file leaves it, or the old one, under a
+            // temporary name.
+            if (present.size() == names.size() + 1 && present[present.size() - 1].rfind("~kv", 0) == 0) {
+                const Bytes aside = ReadBytes(Path(present.back()));
+                EXPECT_TRUE(aside == oldBytes || aside == newBytes);
+                fs::remove(Path(present.back())), present.pop_back();
+            }
+            ASSERT_EQ(present, names) << run;
+            ASSERT_EQ(Journals(), std::vector<std::string> {}) << run;
+        }
+        EXPECT_GT(outcomes[0], 0) << int(way) << ": no save was killed before it ended";
+    }
+}
+
+TEST_F(SafeSave, TwoSavesOfOneFileAtOnceLeaveOneWholeContent)
+{
+    TestDocument older("");
+    LoadFrom(older, Path("s10.tbx"), newBytes);
+    older.SetTargetVersion(1, 0);
+    ASSERT_EQ(::SaveTo(older, Path("v10.tbx")), Success);
+    for (Way way : { Way::Replace, Way::InPlace }) {
+        const std::vector<std::string> names = Prepare(way);
+        for (int round = 0; round < 20; ++round) {
+            pid_t children[2];
+            for (int i = 0; i < 2; ++i) {
+                if ((children[i] = ::fork()) == 0)
+                    ::_exit(i == 0 ? ::SaveTo(older, Path("d.tbx")) : SaveTo(Path("d.tbx")));
+            }
+            for (pid_t child : children) {
+                int status = 0;
+                ::waitpid(child, &status, 0);
+                EXPECT_TRUE(WEXITSTATUS(status) == Success || WEXITSTATUS(status) == CannotOpen) << status;
+            }
+            const Bytes left = ReadBytes(Path("d.tbx"));
+            EXPECT_TRUE(left == oldBytes || left == newBytes || left == ReadBytes(Path("v10.tbx"))) << round;
+            EXPECT_EQ(Journals(), std::vector<std::string> {});
+        }
+        std::vector<std::string> present = Names();
+        std::erase_if(present, [](const std::string& n) { return n == "s10.tbx" || n == "v10.tbx"; });
+        EXPECT_EQ(present, names);
+    }
+}
+
 TEST_F(SafeSave, OtherNamesAttributesAndModeStay)
 {
     Put(Path("linked.tbx"), oldBytes);
@@ -187,7 +398,11 @@ TEST_F(SafeSave, OtherNamesAttributesAndModeStay)
     Put(Path("private.tbx"), oldBytes, 0600);
     Put(Path("labelled.tbx"), oldBytes, 0640);
     ASSERT_EQ(::setxattr(Path("labelled.tbx").c_str(), "user.kovrel", "kept", 4, 0), 0);
-    for (const char* name : { "linked.tbx", "private.tbx", "labelled.tbx" }) {
+    // A hard-linked file with a name as long as names go: its journal's name is its identity.
+    const std::string longName = std::string(251, 'n') + ".tbx";
+    Put(Path(longName), oldBytes);
+    fs::create_hard_link(Path(longName), Path("long-link"));
+    for (const std::string& name : { "linked.tbx", "private.tbx", "labelled.tbx", longName.c_str() }) {
         ASSERT_EQ(SaveTo(Path(name)), Success) << name;
         EXPECT_EQ(ReadBytes(Path(name)), newBytes) << name;
     }
@@ -196,7 +411,9 @@ TEST_F(SafeSave, OtherNamesAttributesAndModeStay)
     char value[8] = {};
     EXPECT_EQ(::getxattr(Path("labelled.tbx").c_str(), "user.kovrel", value, sizeof value), 4) << value;
     EXPECT_EQ(Info(Path("private.tbx")).st_mode & 07777, 0600u);
-    EXPECT_EQ(Names(), (std::vector<std::string> { "labelled.tbx", "linked.tbx", "other.tbx", "private.tbx", "s.tbx" }));
+    EXPECT_EQ(Names().size(), 7u);
+    EXPECT_EQ(Journals(), std::vector<std::string> {});
+    EXPECT_EQ(Info(JournalFolder()).st_mode & 0777, 0700u) << "no other user may reach a journal";
     EXPECT_EQ(changesByPath, 0);
 }
 
@@ -210,38 +427,23 @@ TEST_F(SafeSave, DanglingLinkGetsTheFileItNames)
     EXPECT_EQ(Names("real"), std::vector<std::string> { "t.tbx" });
 }
 
-TEST_F(SafeSave, KilledSaveLeavesTheOldOrTheNewFileAndNothingBeside)
+TEST_F(SafeSave, NewFileGetsWhatAPlainCreateGivesUnderADefaultAcl)
 {
-    Load(20000, 250); // some megabytes
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(SaveTo(Path("d.tbx")), Success);
-    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
-    std::mt19937 random(std::random_device {}());
-    int outcomes[2] = {}, linkedOnly = 0;
-    for (int run = 0; run < 100; ++run) {
-        Put(Path("d.tbx"), oldBytes);
-        pid_t child = ::fork();
-        if (child == 0)
-            ::_exit(SaveTo(Path("d.tbx")));
-        ::usleep(std::uniform_int_distribution<useconds_t>(0, useconds_t(took.count() * 3))(random));
-        ::kill(child, SIGKILL);
-        ::waitpid(child, nullptr, 0);
-        const Bytes left = ReadBytes(Path("d.tbx"));
-        ASSERT_TRUE(left == oldBytes || left == newBytes) << "run " << run << ": " << left.size() << " bytes";
-        ++outcomes[left == newBytes];
-        std::vector<std::string> names = Names();
-        // A kill between linking the complete new file beside the destination and renaming it.
-        if (names.size() == 3 && left == oldBytes && ReadBytes(Path(names[2])) == newBytes && fs::remove(Path(names[2])))
-            names.pop_back(), ++linkedOnly;
-        ASSERT_EQ(names, (std::vector<std::string> { "d.tbx", "s.tbx" })) << run;
-    }
-    EXPECT_GT(outcomes[0], 0) << "no save was killed before it ended";
-    EXPECT_GT(outcomes[1], 0) << "every save was killed";
+    // A default ACL that leaves others nothing (user rw, group r, other none).
+    fs::create_directory(Path("acl"));
+    const unsigned char acl[] = { 2, 0, 0, 0, 1, 0, 6, 0, 0xFF, 0xFF, 0xFF, 0xFF, 4, 0, 4, 0, 0xFF, 0xFF, 0xFF, 0xFF,
+        0x20, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF };
+    if (::setxattr(Path("acl").c_str(), "system.posix_acl_default", acl, sizeof acl, 0) != 0)
+        GTEST_SKIP() << "no ACLs on this file system";
+    ASSERT_TRUE(WriteBytes(Path("acl/plain"), Bytes { 1 }));
+    ASSERT_EQ(SaveTo(Path("acl/new.tbx")), Success);
+    EXPECT_EQ(Info(Path("acl/new.tbx")).st_mode & 07777, Info(Path("acl/plain")).st_mode & 07777);
+    EXPECT_EQ(Info(Path("acl/new.tbx")).st_mode & 07, 0u);
 }
 
 constexpr unsigned nobody = 65534;
 
-// Cases that a plain write completes, with another user's files: root only.
+// Cases with other users' files, folders and volumes: root only.
 class AsAnotherUser : public SafeSave {
 protected:
     void SetUp() override
@@ -249,6 +451,28 @@ protected:
         if (::geteuid() != 0)
             GTEST_SKIP() << "only root can make other users' files and volumes";
         SafeSave::SetUp();
+        // nobody's journals go to a state folder of nobody's own.
+        fs::create_directory(NobodysState());
+        const int fd = ::open(NobodysState().c_str(), O_RDONLY | O_DIRECTORY);
+        EXPECT_EQ(::fchown(fd, nobody, nobody), 0);
+        ::close(fd);
+    }
+    std::string NobodysState() const { return state.Path() + "/nobody"; }
+    void TearDown() override
+    {
+        for (const auto& [name, value] : sysctls)
+            Run("sysctl -qw fs." + name + "=" + value);
+        SafeSave::TearDown();
+    }
+
+    // As most systems run: the kernel's rules for links, files and pipes in sticky folders.
+    void Protect(const std::string& name)
+    {
+        std::ifstream in("/proc/sys/fs/" + name);
+        std::string value;
+        in >> value;
+        sysctls.emplace_back(name, value);
+        ASSERT_TRUE(Run("sysctl -qw fs." + name + "=1")) << name;
     }
 
     // The save, run by nobody in a child: its status.
@@ -258,6 +482,7 @@ protected:
         if (child == 0) {
             if (::setgroups(0, nullptr) != 0 || ::setresgid(nobody, nobody, nobody) != 0 || ::setresuid(nobody, nobody, nobody) != 0)
                 ::_exit(100);
+            ::setenv("XDG_STATE_HOME", NobodysState().c_str(), 1);
             ::_exit(SaveTo(path));
         }
         int status = 0;
@@ -265,28 +490,85 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
+    std::string Sticky()
+    {
+        fs::create_directory(Path("sticky"));
+        const int fd = ::open(Path("sticky").c_str(), O_RDONLY | O_DIRECTORY);
+        EXPECT_EQ(::fchmod(fd, 01777), 0);
+        ::close(fd);
+        return Path("sticky/");
+    }
+
     void ExpectNewBytesAndOwner(const std::string& path, unsigned owner)
     {
         EXPECT_EQ(ReadBytes(path), newBytes) << path;
         EXPECT_EQ(Info(path).st_uid, owner) << path;
-        EXPECT_TRUE(FileSystem::LeftoverBackup(path).empty());
+        EXPECT_EQ(Journals(), std::vector<std::string> {});
+        EXPECT_EQ(JournalsIn(NobodysState()), std::vector<std::string> {});
     }
 
     static bool Run(const std::string& command) { return std::system(command.c_str()) == 0; }
+    std::vector<std::pair<std::string, std::string>> sysctls;
 };
 
 TEST_F(AsAnotherUser, WritableFileInAFolderTheUserCannotWriteOrInAStickyOne)
 {
-    fs::create_directory(Path("sticky"));
-    int fd = ::open(Path("sticky").c_str(), O_RDONLY | O_DIRECTORY);
-    ASSERT_EQ(::fchmod(fd, 01777), 0);
-    ::close(fd);
+    const std::string sticky = Sticky();
     for (auto [name, owner] : { std::pair { "d.tbx", 0u }, std::pair { "own.tbx", nobody }, std::pair { "sticky/d.tbx", 4321u } }) {
         Put(Path(name), oldBytes, 0666, owner);
         EXPECT_EQ(SaveAsNobody(Path(name)), Success) << name;
         ExpectNewBytesAndOwner(Path(name), owner);
     }
     EXPECT_EQ(Names("sticky"), std::vector<std::string> { "d.tbx" });
+}
+
+TEST_F(AsAnotherUser, WhatAPlainWriteRefusesInAStickyFolderTheSaveRefuses)
+{
+    for (const char* rule : { "protected_symlinks", "protected_regular", "protected_fifos" })
+        Protect(rule);
+    const std::string sticky = Sticky();
+    Put(Path("victim"), oldBytes);
+    Put(sticky + "theirs.tbx", oldBytes, 0666, nobody);
+    ASSERT_EQ(::mkfifo((sticky + "pipe").c_str(), 0666), 0);
+    ASSERT_EQ(::lchown((sticky + "pipe").c_str(), nobody, nobody), 0);
+    for (const char* link : { "link.tbx", "dangling.tbx" }) {
+        fs::create_symlink(link[0] == 'l' ? Path("victim") : Path("root-only/new.tbx"), sticky + link);
+        ASSERT_EQ(::lchown((sticky + link).c_str(), nobody, nobody), 0);
+    }
+    fs::create_directory(Path("root-only"));
+    for (const char* name : { "theirs.tbx", "pipe", "link.tbx", "dangling.tbx" })
+        EXPECT_EQ(SaveTo(sticky + name), AccessDenied) << name;
+    EXPECT_EQ(ReadBytes(sticky + "theirs.tbx"), oldBytes);
+    EXPECT_EQ(Info(sticky + "theirs.tbx").st_mode & 0777, 0666u);
+    EXPECT_EQ(ReadBytes(Path("victim")), oldBytes);
+    EXPECT_EQ(Names("root-only"), std::vector<std::string> {});
+}
+
+TEST_F(AsAnotherUser, AFileSwappedWithALinkDuringTheSaveNeverLeadsItElsewhere)
+{
+    // Another user swaps their own file and a link to a file of root's, again and again, while
+    // root saves over the name: the save reaches their file or nothing.
+    Protect("protected_symlinks");
+    const std::string sticky = Sticky();
+    Put(Path("victim"), oldBytes);
+    Put(sticky + "d.tbx", Bytes(5, 'u'), 0644, nobody);
+    fs::create_symlink(Path("victim"), sticky + "x");
+    ASSERT_EQ(::lchown((sticky + "x").c_str(), nobody, nobody), 0);
+    pid_t swapper = ::fork();
+    if (swapper == 0) {
+        if (::setresgid(nobody, nobody, nobody) != 0 || ::setresuid(nobody, nobody, nobody) != 0)
+            ::_exit(100);
+        for (;; ::usleep(20))
+            ::syscall(SYS_renameat2, AT_FDCWD, (sticky + "d.tbx").c_str(), AT_FDCWD, (sticky + "x").c_str(), 2);
+    }
+    int saved = 0;
+    for (int run = 0; run < 300; ++run)
+        saved += SaveTo(sticky + "d.tbx") == Success;
+    ::kill(swapper, SIGKILL);
+    ::waitpid(swapper, nullptr, 0);
+    EXPECT_EQ(ReadBytes(Path("victim")), oldBytes);
+    EXPECT_GT(saved, 0);
+    EXPECT_EQ(Names("sticky"), (std::vector<std::string> { "d.tbx", "x" }));
 }
 
 TEST_F(AsAnotherUser, BindMountedDestination)
@@ -312,5 +594,22 @@ TEST_F(AsAnotherUser, VolumeWithRoomForTheNewFileOnlyInPlaceOfTheOld)
     EXPECT_EQ(SaveTo(Path("volume/d.tbx")), Success);
     ExpectNewBytesAndOwner(Path("volume/d.tbx"), 0);
     EXPECT_TRUE(Run("umount '" + Path("volume") + "'"));
+}
+#else
+TEST_F(SafeSave, NamesNearThePathLimitLeaveNothingBeside)
+{
+    // The longest folders a name still fits in: every name of the save's own fits as well.
+    for (std::size_t length : { 245u, 247u }) {
+        std::string sub = folder.Path() + "\\";
+        sub += std::string(length - sub.size(), 'f');
+        ASSERT_TRUE(::CreateDirectoryA(sub.c_str(), nullptr)) << length;
+        const std::string path = sub + "\\" + std::string(MAX_PATH - 2 - sub.size(), 'd');
+        for (int round = 0; round < 2; ++round) {
+            EXPECT_EQ(SaveTo(path), Success) << length << " round " << round;
+            EXPECT_EQ(ReadBytes(path), newBytes);
+        }
+        EXPECT_EQ(NamesIn(sub).size(), 1u) << length;
+        EXPECT_EQ(SaveTo(path + "x"), FileNotFound) << "a name a plain write cannot open";
+    }
 }
 #endif

@@ -1,7 +1,10 @@
 #include "DocumentTestSupport.h"
 
+#include "platform/FileSystem.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #ifdef _WIN32
@@ -13,23 +16,6 @@
 #endif
 
 namespace {
-
-// Another program creates each of the first three names just before the save does.
-class RacedDocument : public TestDocument {
-public:
-    using TestDocument::TestDocument;
-    bool Open(const char* path, unsigned flags, CFileException* failure) override
-    {
-        if (flags & CFile::modeUnnamed)
-            return false; // the race is on names: no file without one
-        if ((flags & CFile::modeCreateNew) && taken.size() < 3) {
-            WriteBytes(path, Bytes { 'm', 'i', 'n', 'e' });
-            taken.push_back(path);
-        }
-        return TestDocument::Open(path, flags, failure);
-    }
-    std::vector<std::string> taken;
-};
 
 class Save : public ::testing::Test {
 protected:
@@ -166,12 +152,14 @@ TEST_F(Save, FolderOrMissingDestinationGivesItsStatusAndMakesNothing)
 
 TEST_F(Save, TemporaryNameTakenMeanwhileIsLeftAloneAndAnotherIsUsed)
 {
-    RacedDocument raced("");
-    LoadFrom(raced, folder.File("s.tbx"), As(version12));
-    raced.SetTargetVersion(1, 2);
-    ASSERT_EQ(SaveTo(raced, folder.File("d.tbx")), Success);
-    ASSERT_EQ(raced.taken.size(), 3u);
-    for (const auto& path : raced.taken)
+    // Another program took the first three names that the replacing save tries.
+    FileSystem::SetTemporaryNameSeed(0xABC00);
+    std::vector<std::string> taken;
+    for (const char* name : { "~kvABC00.tmp", "~kvABC01.tmp", "~kvABC02.tmp" })
+        taken.push_back(folder.File(name)), WriteBytes(taken.back(), Bytes { 'm', 'i', 'n', 'e' });
+    WriteBytes(folder.File("d.tbx"), Bytes { 'o', 'l', 'd' });
+    ASSERT_EQ(SaveAs(1, 2, folder.File("d.tbx")), Success);
+    for (const auto& path : taken)
         EXPECT_EQ(ReadBytes(path), (Bytes { 'm', 'i', 'n', 'e' })) << path;
     EXPECT_EQ(ReadBytes(folder.File("d.tbx")), As(version12));
     EXPECT_EQ(folder.Names().size(), 5u);
@@ -247,29 +235,44 @@ TEST_F(Save, DeviceDestinationIsWrittenAsItIs)
     EXPECT_EQ(folder.Names(), std::vector<std::string> { "s.tbx" });
 }
 
+// The names in a folder, by the system's ANSI calls.
+static std::vector<std::string> AnsiNamesIn(const std::string& folder)
+{
+    WIN32_FIND_DATAA found {};
+    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    std::vector<std::string> names;
+    while (search != INVALID_HANDLE_VALUE) {
+        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..")
+            names.push_back(found.cFileName);
+        if (!::FindNextFileA(search, &found))
+            break;
+    }
+    ::FindClose(search);
+    return names;
+}
+
+static std::string watched;
+static std::vector<std::string> seenWhileWriting;
+
 TEST_F(Save, NamesWithA5CTrailByteStayInTheirFolder)
 {
     // 表 is 0x95 0x5C in code page 932: its second byte is no separator.
-    const std::string sub = folder.Path() + "\\\x95\x5C";
-    ASSERT_TRUE(::CreateDirectoryA(sub.c_str(), nullptr));
-    const std::string path = sub + "\\\x95\x5C.tbx";
+    watched = folder.Path() + "\\\x95\x5C";
+    ASSERT_TRUE(::CreateDirectoryA(watched.c_str(), nullptr));
+    const std::string path = watched + "\\\x95\x5C.tbx";
     WriteBytes(path, Bytes { 1 });
-    document.created.clear();
-    ASSERT_EQ(SaveAs(1, 0, path), Success);
-    EXPECT_EQ(ReadBytes(path), As(version10));
     // The new file is made in the same folder under a name of its own, not glued to the 表.
-    ASSERT_EQ(document.created.size(), 1u);
-    EXPECT_EQ(document.created[0].substr(0, sub.size() + 4), sub + "\\~kv");
-    WIN32_FIND_DATAA found {};
-    HANDLE search = ::FindFirstFileA((sub + "\\*").c_str(), &found);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE);
-    std::vector<std::string> names;
-    do {
-        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..")
-            names.push_back(found.cFileName);
-    } while (::FindNextFileA(search, &found));
-    ::FindClose(search);
-    EXPECT_EQ(names, std::vector<std::string> { "\x95\x5C.tbx" });
+    FileSystem::SetTemporaryNameSeed(0xABC00);
+    FileSystem::SetFaultHook([](FileSystem::Step step) -> long {
+        if (step == FileSystem::Step::Sync && seenWhileWriting.empty())
+            seenWhileWriting = AnsiNamesIn(watched), std::sort(seenWhileWriting.begin(), seenWhileWriting.end());
+        return 0;
+    });
+    ASSERT_EQ(SaveAs(1, 0, path), Success);
+    FileSystem::SetFaultHook(nullptr);
+    EXPECT_EQ(ReadBytes(path), As(version10));
+    EXPECT_EQ(seenWhileWriting, (std::vector<std::string> { "~kvABC00.tmp", "\x95\x5C.tbx" }));
+    EXPECT_EQ(AnsiNamesIn(watched), std::vector<std::string> { "\x95\x5C.tbx" });
     EXPECT_EQ(folder.Names().size(), 2u);
 }
 #endif
