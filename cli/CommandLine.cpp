@@ -33,6 +33,11 @@ std::string CheckInfo(const CommandLine& command)
     return command.operands.empty() ? "info needs at least one file" : "";
 }
 
+std::string CheckRecover(const CommandLine& command)
+{
+    return command.operands.empty() ? "recover needs at least one file" : "";
+}
+
 std::string CheckDump(const CommandLine& command)
 {
     return command.operands.size() != 1 ? "dump takes exactly one file" : "";
@@ -82,6 +87,7 @@ const Row rows[] = {
     { Row::Command, "info",      Action::Info,    CheckInfo },
     { Row::Command, "convert",   Action::Convert, CheckConvert },
     { Row::Command, "dump",      Action::Dump,    CheckDump },
+    { Row::Command, "recover",   Action::Recover, CheckRecover },
     { Row::Option,  "--to",      Action::Convert, nullptr, SetTarget, "a version" },
     { Row::Option,  "--out-dir", Action::Convert, nullptr, SetOutDir, "a folder" },
 };

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-enum class Action { Help, Version, Info, Convert, Dump };
+enum class Action { Help, Version, Info, Convert, Dump, Recover };
 
 // What the command line asks for, checked before anything is read or written.
 struct CommandLine {

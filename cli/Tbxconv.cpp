@@ -11,6 +11,7 @@
 #include "engine/ConvStatus.h"
 #include "engine/ConversionNotes.h"
 #include "engine/Messages.h"
+#include "engine/SaveJournal.h"
 #include "engine/TabrixDocument.h"
 #include "platform/FileBackend.h"
 
@@ -120,6 +121,31 @@ int RunDump(const CommandLine& command, Console& console, TabrixDocument& docume
     }
     console.OutData(json);
     return 0;
+}
+
+// Plays back what an interrupted save of each file left, and says what it did.
+int RunRecover(const CommandLine& command, Console& console)
+{
+    Outcome outcome;
+    for (const auto& path : command.operands) {
+        Recovery recovery = Recovery::NoJournal;
+        ConvStatus status = Guarded([&] { return RecoverInterruptedSave(path, recovery); });
+        if (IsErrorStatus(status)) {
+            ReportFailure(console, path, status);
+            outcome.Add(status);
+            continue;
+        }
+        const std::string line
+            = ArgumentToUtf8(path) + ": " + MessageText(RecoveryMessage(recovery, console.MessageLanguage()));
+        // A journal that fails its checks is left for a person to look at, in its folder.
+        if (recovery == Recovery::Refused) {
+            console.Err(line + " (" + ArgumentToUtf8(SaveJournal::Location()) + ")\n");
+            outcome.Add(BadFormat);
+        } else {
+            console.Out(line + "\n");
+        }
+    }
+    return outcome.status;
 }
 
 // One conversion; a failure names the file it happened on.
@@ -240,6 +266,8 @@ int RunTbxconv(const std::vector<std::string>& args, Console& console, TabrixDoc
         return RunDump(command, console, document);
     case Action::Convert:
         return RunConvert(command, console, document);
+    case Action::Recover:
+        return RunRecover(command, console);
     }
     return usageStatus;
 }

@@ -9,6 +9,7 @@ const char* UsageText()
            "  tbxconv convert --to X.Y SOURCE DEST\n"
            "  tbxconv convert --to X.Y --out-dir DIR SOURCE...\n"
            "  tbxconv dump FILE\n"
+           "  tbxconv recover FILE...\n"
            "  tbxconv --help\n"
            "  tbxconv --version\n"
            "\n"
@@ -23,6 +24,11 @@ const char* UsageText()
            "  dump     prints the whole content of FILE as JSON (UTF-8). A string is\n"
            "           {\"text\": \"...\"} when it is Shift-JIS text (code page 932), else\n"
            "           {\"hex\": \"...\"}; blocks are hex.\n"
+           "  recover  puts back the content each FILE had before a save of it that was\n"
+           "           interrupted (a crash, a kill, a power cut) while it rewrote the file\n"
+           "           in place, from the journal that save left, and says what it did.\n"
+           "           The next save of the file does so too. A journal that fails its\n"
+           "           checks is left alone, and the status is 11.\n"
            "\n"
            "A file that fails gets \"FILE: MESSAGE\" on standard error; the other output goes\n"
            "to standard output. A conversion that cannot keep a value of SOURCE still\n"
@@ -58,5 +64,5 @@ std::string VersionLine()
 
 std::string UsageErrorText(const std::string& reason)
 {
-    return "tbxconv: " + reason + "\nUsage: tbxconv info|convert|dump ... (tbxconv --help tells more)\n";
+    return "tbxconv: " + reason + "\nUsage: tbxconv info|convert|dump|recover ... (tbxconv --help tells more)\n";
 }

@@ -45,6 +45,16 @@ constexpr const char* englishNotes[] = {
     "word 4's 5 written as 4",
     "word 4's 6 written as 3",
 };
+constexpr const char* japaneseRecovery[] = {
+    /* 中断された保存はありません */ "\x92\x86\x92\x66\x82\xB3\x82\xEA\x82\xBD\x95\xDB\x91\xB6\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1",
+    /* 中断された保存の前の内容に戻しました */ "\x92\x86\x92\x66\x82\xB3\x82\xEA\x82\xBD\x95\xDB\x91\xB6\x82\xCC\x91\x4F\x82\xCC\x93\xE0\x97\x65\x82\xC9\x96\xDF\x82\xB5\x82\xDC\x82\xB5\x82\xBD",
+    /* ジャーナルが検査に通らないため戻しませんでした */ "\x83\x57\x83\x83\x81\x5B\x83\x69\x83\x8B\x82\xAA\x8C\x9F\x8D\xB8\x82\xC9\x92\xCA\x82\xE7\x82\xC8\x82\xA2\x82\xBD\x82\xDF\x96\xDF\x82\xB5\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD",
+};
+constexpr const char* englishRecovery[] = {
+    "no interrupted save to recover",
+    "restored the content it had before an interrupted save",
+    "a journal under its name fails its checks and was left alone",
+};
 // clang-format on
 
 static_assert(std::size(japaneseStatus) == std::size(englishStatus));
@@ -58,6 +68,12 @@ const char* StatusMessage(std::int32_t status, Language language)
     if (status < 2 || status >= 2 + static_cast<std::int32_t>(std::size(japaneseStatus)))
         return nullptr;
     return (language == Language::Japanese ? japaneseStatus : englishStatus)[status - 2];
+}
+
+const char* RecoveryMessage(Recovery recovery, Language language)
+{
+    const auto index = static_cast<std::size_t>(recovery);
+    return (language == Language::Japanese ? japaneseRecovery : englishRecovery)[index];
 }
 
 const char* NoteMessage(ConversionNote note, Language language)

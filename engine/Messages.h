@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/ConversionNotes.h"
+#include "engine/TabrixDocument.h"
 
 #include <cstdint>
 
@@ -11,6 +12,9 @@ enum class Language { Japanese, English };
 // The message of a status 2..11 in code page 932 (English is plain ASCII); nullptr for any
 // other value.
 const char* StatusMessage(std::int32_t status, Language language);
+
+// What `tbxconv recover` found, in code page 932.
+const char* RecoveryMessage(Recovery recovery, Language language);
 
 // The text of one conversion note, in code page 932.
 const char* NoteMessage(ConversionNote note, Language language);

@@ -120,6 +120,11 @@ Found Check(Handle file, const FileSystem::Facts& destination, std::uint64_t& ol
 }
 }
 
+std::string Location()
+{
+    return FileSystem::JournalFolder::Location();
+}
+
 std::string NameFor(const FileSystem::Identity& id)
 {
     char name[64];

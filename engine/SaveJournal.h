@@ -28,6 +28,9 @@ struct Journal {
     std::uint64_t oldLength = 0;
 };
 
+// Where this user's journals live.
+std::string Location();
+
 // The journal's name in the folder: the file's identity.
 std::string NameFor(const FileSystem::Identity& id);
 

@@ -44,7 +44,8 @@ FileErrorCause LastFailure()
 // A full path as a `\\?\` path: no length limit of its own, and no name taken for a device.
 std::wstring LongPath(const std::wstring& full)
 {
-    if (full.rfind(L"\\\\?\\", 0) == 0)
+    // Already a \\?\ path, or a device (\\.\NUL).
+    if (full.rfind(L"\\\\?\\", 0) == 0 || full.rfind(L"\\\\.\\", 0) == 0)
         return full;
     if (full.rfind(L"\\\\", 0) == 0)
         return L"\\\\?\\UNC\\" + full.substr(2);
@@ -80,10 +81,11 @@ HANDLE Look(const wchar_t* path)
         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
+// NTFS file indexes carry a sequence number of their own, so that a later file does not match
+// an earlier one; the creation time is not stable enough to help (Wine derives it from ctime).
 Identity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info)
 {
-    return { info.dwVolumeSerialNumber, (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
-        (std::uint64_t(info.ftCreationTime.dwHighDateTime) << 32) | info.ftCreationTime.dwLowDateTime };
+    return { info.dwVolumeSerialNumber, (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow, 0 };
 }
 
 // A new file in folder under a fresh temporary name.
@@ -156,6 +158,9 @@ FileErrorCause Examine(Handle file, Facts& facts)
 
 FileErrorCause Lock(Handle file)
 {
+    // A device or a pipe has no bytes to lock: its own sharing is all there is.
+    if (::GetFileType(ToHandle(file)) != FILE_TYPE_DISK)
+        return FileErrorCause::None;
     OVERLAPPED at {};
     at.Offset = lockByteLow;
     at.OffsetHigh = lockByteHigh;
@@ -297,12 +302,20 @@ FileErrorCause Place::Open(const std::string& destination)
 
 bool Place::NameIsFree() const
 {
-    HANDLE found = Look(longPath.c_str());
-    if (found != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(found);
-        return false;
+    // By the name as given, as a plain write sees it (NUL and CON are devices here), then the
+    // entry itself: a link that leads nowhere is no free name.
+    for (DWORD flags :
+        { DWORD(FILE_FLAG_BACKUP_SEMANTICS), DWORD(FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT) }) {
+        HANDLE found = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+            OPEN_EXISTING, flags, nullptr);
+        if (found != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(found);
+            return false;
+        }
+        if (::GetLastError() != ERROR_FILE_NOT_FOUND)
+            return false;
     }
-    return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+    return true;
 }
 
 FileErrorCause Place::OpenLikePlainWrite(Handle& file, bool create) const

@@ -28,6 +28,8 @@ TEST_F(CliTest, UsageErrorsWriteNothing)
         { "info", "--to", "1.1", source },
         { "dump" },
         { "dump", source, source },
+        { "recover" },
+        { "recover", "--to", "1.1", source },
     };
     for (const auto& line : lines) {
         SCOPED_TRACE(::testing::PrintToString(line));

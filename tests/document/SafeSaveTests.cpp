@@ -3,8 +3,8 @@
 // random moments, two saves at once, planted journals. Run as root and as nobody (ctest's _as_user).
 #include "DocumentTestSupport.h"
 
-#include "engine/SaveJournal.h"
 #include "platform/FileSystem.h"
+#include "support/InterruptedSave.h"
 
 #include <gtest/gtest.h>
 
@@ -28,10 +28,22 @@
 
 // An owner or mode given by path could reach a file swapped in meanwhile: none may be.
 static int changesByPath = 0;
-extern "C" int chmod(const char*, mode_t) noexcept { return ++changesByPath, errno = EPERM, -1; }
-extern "C" int fchmodat(int, const char*, mode_t, int) noexcept { return ++changesByPath, errno = EPERM, -1; }
-extern "C" int chown(const char*, uid_t, gid_t) noexcept { return ++changesByPath, errno = EPERM, -1; }
-extern "C" int fchownat(int, const char*, uid_t, gid_t, int) noexcept { return ++changesByPath, errno = EPERM, -1; }
+extern "C" int chmod(const char*, mode_t) noexcept
+{
+    return ++changesByPath, errno = EPERM, -1;
+}
+extern "C" int fchmodat(int, const char*, mode_t, int) noexcept
+{
+    return ++changesByPath, errno = EPERM, -1;
+}
+extern "C" int chown(const char*, uid_t, gid_t) noexcept
+{
+    return ++changesByPath, errno = EPERM, -1;
+}
+extern "C" int fchownat(int, const char*, uid_t, gid_t, int) noexcept
+{
+    return ++changesByPath, errno = EPERM, -1;
+}
 
 static struct stat Info(const std::string& path)
 {
@@ -48,10 +60,8 @@ namespace {
 
 #ifdef _WIN32
 constexpr long diskFull = ERROR_DISK_FULL;
-const char journalsBelowState[] = "\\Kovrel\\Journals";
 #else
 constexpr long diskFull = ENOSPC;
-const char journalsBelowState[] = "/kovrel/journals";
 #endif
 
 // The save's own steps, counted; call number failStep fails with a full disk.
@@ -81,8 +91,8 @@ public:
 #ifdef _WIN32
             wchar_t name[MAX_PATH * 4] = {};
             ::GetFinalPathNameByHandleW(HANDLE(GetHandle()), name, MAX_PATH * 4, 0);
-            HANDLE other = ::CreateFileW(
-                name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+            HANDLE other = ::CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                0, nullptr);
             openToOthers = other != INVALID_HANDLE_VALUE;
             ::CloseHandle(other);
 #else
@@ -105,11 +115,7 @@ protected:
     void SetUp() override
     {
         // Journals go to this test's own state folder.
-#ifdef _WIN32
-        ::SetEnvironmentVariableA("LOCALAPPDATA", state.Path().c_str());
-#else
-        ::setenv("XDG_STATE_HOME", state.Path().c_str(), 1);
-#endif
+        UseStateFolder(state.Path());
         Load(3, 10);
     }
     void TearDown() override { FileSystem::SetFaultHook(nullptr); }
@@ -153,36 +159,31 @@ protected:
         fs::create_hard_link(Path("d.tbx"), Path("e.tbx"));
         return { "d.tbx", "e.tbx", "s.tbx" };
     }
-    Bytes Before(Way way) const { return way == Way::New ? Bytes {} : oldBytes; }
+    Bytes Before(Way way) const
+    {
+        return way == Way::New ? Bytes {} : oldBytes;
+    }
 
-    std::string Path(const std::string& name) const { return folder.File(name); }
-    std::vector<std::string> Names(const std::string& name = ".") const { return NamesIn(Path(name)); }
-    std::string JournalFolder() const { return state.Path() + journalsBelowState; }
-    std::vector<std::string> Journals() const { return JournalsIn(state.Path()); }
+    std::string Path(const std::string& name) const
+    {
+        return folder.File(name);
+    }
+    std::vector<std::string> Names(const std::string& name = ".") const
+    {
+        return NamesIn(Path(name));
+    }
+    std::string JournalFolder() const
+    {
+        return state.Path() + journalsBelowState;
+    }
+    std::vector<std::string> Journals() const
+    {
+        return JournalsIn(state.Path());
+    }
     static std::vector<std::string> JournalsIn(const std::string& stateFolder)
     {
         const std::string journals = stateFolder + journalsBelowState;
         return Exists(journals) ? NamesIn(journals) : std::vector<std::string> {};
-    }
-
-    // What a save killed while rewriting path in place leaves: the journal of `before`, and the
-    // file torn.
-    std::string Crashed(const std::string& path, const Bytes& before, const Bytes& torn)
-    {
-        Put(path, before);
-        FileSystem::JournalFolder journals;
-        FileSystem::Place place;
-        FileSystem::ScopedHandle file, reader;
-        FileSystem::Facts facts;
-        EXPECT_EQ(journals.Open(true), FileErrorCause::None);
-        EXPECT_EQ(place.Open(path), FileErrorCause::None);
-        EXPECT_EQ(place.OpenLikePlainWrite(file.handle), FileErrorCause::None);
-        EXPECT_EQ(FileSystem::Examine(file.handle, facts), FileErrorCause::None);
-        EXPECT_EQ(FileSystem::OpenForReading(file.handle, reader.handle), FileErrorCause::None);
-        EXPECT_EQ(SaveJournal::Keep(journals, reader.handle, facts), FileErrorCause::None);
-        EXPECT_EQ(FileSystem::WriteAt(file.handle, 0, torn.data(), torn.size()), FileErrorCause::None);
-        EXPECT_EQ(FileSystem::CutAt(file.handle, torn.size()), FileErrorCause::None);
-        return JournalFolder() + "/" + SaveJournal::NameFor(facts.id);
     }
 
     Recovery Recover(const std::string& path, ConvStatus expected = Success)
@@ -233,24 +234,24 @@ TEST_F(SafeSave, JournalOfAnInterruptedSaveIsPlayedBackFirstHoweverThePathIsSpel
     // The journal is found by the file's identity, however the path is spelled; a fault while it
     // is played back fails the save with its cause and keeps the journal for the next one.
     fs::create_directory(Path("sub"));
-    const std::string journal = Crashed(Path("sub/d.tbx"), oldBytes, Bytes(10, 'h'));
+    const std::string journal = LeaveInterruptedSave(Path("sub/d.tbx"), oldBytes, Bytes(10, 'h'));
     FileSystem::SetFaultHook(CountingHook);
     steps.clear(), failStep = 0;
     EXPECT_EQ(Recover(Path("sub/./../sub/d.tbx")), Recovery::PlayedBack);
     EXPECT_EQ(ReadBytes(Path("sub/d.tbx")), oldBytes);
-    const std::size_t playback = steps.size();
-    for (failStep = 1; failStep <= playback; ++failStep) {
+    const std::vector<Step> playback = steps;
+    for (failStep = 1; failStep <= playback.size(); ++failStep) {
         FileSystem::SetFaultHook(nullptr);
-        Crashed(Path("sub/d.tbx"), oldBytes, Bytes(10, 'h'));
+        LeaveInterruptedSave(Path("sub/d.tbx"), oldBytes, Bytes(10, 'h'));
         FileSystem::SetFaultHook(CountingHook);
         steps.clear();
-        // The last step syncs the folder after the journal went: the save goes on.
-        const bool removed = failStep == playback;
+        // A sync of the folder after the journal went: the save goes on.
+        const bool removed = failStep > 1 && playback[failStep - 2] == Step::Remove;
         EXPECT_EQ(SaveTo(Path("sub/d.tbx")), removed ? Success : DiskFull) << failStep;
         EXPECT_EQ(Exists(journal), !removed) << failStep;
     }
     FileSystem::SetFaultHook(nullptr);
-    Crashed(Path("sub/d.tbx"), oldBytes, Bytes(10, 'h'));
+    LeaveInterruptedSave(Path("sub/d.tbx"), oldBytes, Bytes(10, 'h'));
     for (int failAt : { 2, 0 }) {
         EXPECT_EQ(SaveTo(Path("./sub/d.tbx"), failAt), failAt ? DiskFull : Success);
         EXPECT_EQ(ReadBytes(Path("sub/d.tbx")), failAt ? oldBytes : newBytes);
@@ -270,28 +271,31 @@ TEST_F(SafeSave, JournalsThatFailACheckAreNeverPlayedBack)
     };
     const Plant plants[] = {
         { "torn", [](const std::string& j, const std::string&) { fs::resize_file(j, fs::file_size(j) - 1); } },
-        { "altered", [](const std::string& j, const std::string&) {
-             Bytes bytes = ReadBytes(j);
-             bytes.back() ^= 1;
-             WriteBytes(j, bytes);
-         } },
+        { "altered",
+            [](const std::string& j, const std::string&) {
+                Bytes bytes = ReadBytes(j);
+                bytes.back() ^= 1;
+                WriteBytes(j, bytes);
+            } },
         { "second link", [](const std::string& j, const std::string&) { fs::create_hard_link(j, j + ".copy"); } },
-        { "stale", [](const std::string& j, const std::string& f) {
-             // The complete journal of another file, under this file's journal name.
-             fs::rename(f + "/other.journal", j);
-         } },
+        { "stale",
+            [](const std::string& j, const std::string& f) {
+                // The complete journal of another file, under this file's journal name.
+                fs::rename(f + "/other.journal", j);
+            } },
 #ifndef _WIN32
-        { "link", [](const std::string& j, const std::string& f) {
-             fs::rename(j, f + "/real.journal");
-             fs::create_symlink(f + "/real.journal", j);
-         } },
+        { "link",
+            [](const std::string& j, const std::string& f) {
+                fs::rename(j, f + "/real.journal");
+                fs::create_symlink(f + "/real.journal", j);
+            } },
 #endif
     };
     for (const Plant& plant : plants) {
         fs::remove_all(JournalFolder());
-        const std::string other = Crashed(Path("other.tbx"), oldBytes, Bytes(7, 'h'));
+        const std::string other = LeaveInterruptedSave(Path("other.tbx"), oldBytes, Bytes(7, 'h'));
         fs::rename(other, JournalFolder() + "/other.journal");
-        const std::string journal = Crashed(Path("d.tbx"), oldBytes, Bytes(10, 'h'));
+        const std::string journal = LeaveInterruptedSave(Path("d.tbx"), oldBytes, Bytes(10, 'h'));
         plant.spoil(journal, JournalFolder());
         const std::vector<std::string> planted = Journals();
         EXPECT_EQ(Recover(Path("d.tbx")), Recovery::Refused) << plant.what;
@@ -480,9 +484,10 @@ protected:
     {
         pid_t child = ::fork();
         if (child == 0) {
-            if (::setgroups(0, nullptr) != 0 || ::setresgid(nobody, nobody, nobody) != 0 || ::setresuid(nobody, nobody, nobody) != 0)
+            if (::setgroups(0, nullptr) != 0 || ::setresgid(nobody, nobody, nobody) != 0
+                || ::setresuid(nobody, nobody, nobody) != 0)
                 ::_exit(100);
-            ::setenv("XDG_STATE_HOME", NobodysState().c_str(), 1);
+            UseStateFolder(NobodysState());
             ::_exit(SaveTo(path));
         }
         int status = 0;
@@ -514,7 +519,8 @@ protected:
 TEST_F(AsAnotherUser, WritableFileInAFolderTheUserCannotWriteOrInAStickyOne)
 {
     const std::string sticky = Sticky();
-    for (auto [name, owner] : { std::pair { "d.tbx", 0u }, std::pair { "own.tbx", nobody }, std::pair { "sticky/d.tbx", 4321u } }) {
+    for (auto [name, owner] :
+        { std::pair { "d.tbx", 0u }, std::pair { "own.tbx", nobody }, std::pair { "sticky/d.tbx", 4321u } }) {
         Put(Path(name), oldBytes, 0666, owner);
         EXPECT_EQ(SaveAsNobody(Path(name)), Success) << name;
         ExpectNewBytesAndOwner(Path(name), owner);
