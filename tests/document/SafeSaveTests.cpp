@@ -204,8 +204,11 @@ protected:
 TEST_F(SafeSave, AFaultAtAnyStepOfAnyWayLeavesAWholeContentOnEveryNameAndNoJournal)
 {
     // Every write and every step of its own (read, write, cut, sync, publish, remove), in every
-    // way: a fault before the commit leaves the old content, after it the new one; never a journal.
-    for (Way way : ways) {
+    // way, alone and in a batch: a fault before the commit leaves the old content, after it the
+    // new one; never a journal.
+    for (auto [batch, way] : { std::pair { false, Way::New }, { false, Way::Replace }, { false, Way::InPlace },
+             { true, Way::New }, { true, Way::Replace }, { true, Way::InPlace } }) {
+        document.DeferNewFileSync(batch);
         const std::vector<std::string> names = Prepare(way);
         FileSystem::SetFaultHook(CountingHook);
         steps.clear(), failStep = 0;
@@ -213,6 +216,8 @@ TEST_F(SafeSave, AFaultAtAnyStepOfAnyWayLeavesAWholeContentOnEveryNameAndNoJourn
         const std::size_t writes = std::size_t(document.writes), clean = steps.size();
         const Step commitStep = way == Way::InPlace ? Step::Remove : Step::Publish;
         const std::size_t commit = std::find(steps.begin(), steps.end(), commitStep) - steps.begin() + 1;
+        // Only a new file may leave its wait for the disk to the batch's end.
+        EXPECT_EQ(std::find(steps.begin(), steps.end(), Step::Sync) < steps.begin() + commit, !batch || way != Way::New);
         for (std::size_t k = 1; k <= writes + clean; ++k) {
             Prepare(way);
             steps.clear(), failStep = k > writes ? k - writes : 0;
@@ -575,6 +580,20 @@ TEST_F(AsAnotherUser, AFileSwappedWithALinkDuringTheSaveNeverLeadsItElsewhere)
     EXPECT_EQ(ReadBytes(Path("victim")), oldBytes);
     EXPECT_GT(saved, 0);
     EXPECT_EQ(Names("sticky"), (std::vector<std::string> { "d.tbx", "x" }));
+}
+
+TEST_F(AsAnotherUser, AnotherUsersJournalOrJournalFolderIsNeverUsed)
+{
+    const std::string journal = LeaveInterruptedSave(Path("d.tbx"), oldBytes, Bytes(10, 'h'));
+    ASSERT_EQ(::lchown(journal.c_str(), nobody, nobody), 0);
+    EXPECT_EQ(Recover(Path("d.tbx")), Recovery::Refused);
+    EXPECT_EQ(ReadBytes(Path("d.tbx")), Bytes(10, 'h'));
+    // A folder of journals that another user owns is not ours to write to or to read from.
+    ASSERT_EQ(::lchown(JournalFolder().c_str(), nobody, nobody), 0);
+    fs::create_hard_link(Path("d.tbx"), Path("e.tbx"));
+    EXPECT_EQ(SaveTo(Path("d.tbx")), AccessDenied);
+    EXPECT_EQ(Recover(Path("d.tbx")), Recovery::NoJournal);
+    EXPECT_EQ(ReadBytes(Path("d.tbx")), Bytes(10, 'h'));
 }
 
 TEST_F(AsAnotherUser, BindMountedDestination)
