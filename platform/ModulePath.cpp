@@ -1,31 +1,17 @@
 #include "platform/ModulePath.h"
 
+#include "platform/FileSystem.h"
+
 #include <vector>
 
 namespace {
 
-struct NameParts {
-    size_t nameStart = 0;                      // first byte after the last folder separator
-    size_t extensionStart = std::string::npos; // the last '.' of the name, if any
-};
-
-NameParts SplitName(const std::string& path)
+// Where the extension of path's file name starts (its last '.'), or the end of path.
+std::size_t ExtensionStart(const std::string& path)
 {
-    NameParts parts;
-    for (size_t i = 0; i < path.size(); ++i) {
-        unsigned char byte = static_cast<unsigned char>(path[i]);
-        if (IsDBCSLeadByte(byte) && i + 1 < path.size()) {
-            ++i;
-            continue;
-        }
-        if (byte == '\\' || byte == '/' || byte == ':') {
-            parts.nameStart = i + 1;
-            parts.extensionStart = std::string::npos;
-        } else if (byte == '.') {
-            parts.extensionStart = i;
-        }
-    }
-    return parts;
+    const std::size_t nameStart = FileSystem::FolderOf(path).size();
+    const std::size_t dot = path.rfind('.');
+    return dot == std::string::npos || dot < nameStart ? path.size() : dot;
 }
 
 } // namespace
@@ -47,14 +33,11 @@ std::string GetModulePath(HMODULE module)
 
 std::string FileTitleOf(const std::string& path)
 {
-    NameParts parts = SplitName(path);
-    size_t end = parts.extensionStart == std::string::npos ? path.size() : parts.extensionStart;
-    return path.substr(parts.nameStart, end - parts.nameStart);
+    const std::size_t nameStart = FileSystem::FolderOf(path).size();
+    return path.substr(nameStart, ExtensionStart(path) - nameStart);
 }
 
 std::string WithExtension(const std::string& path, const char* extension)
 {
-    NameParts parts = SplitName(path);
-    std::string stem = parts.extensionStart == std::string::npos ? path : path.substr(0, parts.extensionStart);
-    return stem + extension;
+    return path.substr(0, ExtensionStart(path)) + extension;
 }

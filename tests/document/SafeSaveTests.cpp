@@ -106,6 +106,28 @@ public:
     bool openToOthers = true;
 };
 
+// Journals that must never be played back, made from a valid one (and another file's).
+struct Plant {
+    const char* what;
+    void (*spoil)(const std::string& journal, const std::string& folder);
+};
+const Plant plants[] = {
+    { "torn", [](const std::string& j, const std::string&) { fs::resize_file(j, fs::file_size(j) - 1); } },
+    { "altered",
+        [](const std::string& j, const std::string&) {
+            fs::resize_file(j, fs::file_size(j) - 1), fs::resize_file(j, fs::file_size(j) + 1);
+        } },
+    { "second link", [](const std::string& j, const std::string&) { fs::create_hard_link(j, j + ".copy"); } },
+    // The complete journal of another file, under this file's journal name.
+    { "stale", [](const std::string& j, const std::string& f) { fs::rename(f + "/other.journal", j); } },
+#ifndef _WIN32
+    { "link",
+        [](const std::string& j, const std::string& f) {
+            fs::rename(j, f + "/real"), fs::create_symlink(f + "/real", j);
+        } },
+#endif
+};
+
 // The ways a save goes: a new file, a replacement, and a rewrite in place (a second name).
 enum class Way { New, Replace, InPlace };
 constexpr Way ways[] = { Way::New, Way::Replace, Way::InPlace };
@@ -159,10 +181,6 @@ protected:
         fs::create_hard_link(Path("d.tbx"), Path("e.tbx"));
         return { "d.tbx", "e.tbx", "s.tbx" };
     }
-    Bytes Before(Way way) const
-    {
-        return way == Way::New ? Bytes {} : oldBytes;
-    }
 
     std::string Path(const std::string& name) const
     {
@@ -186,6 +204,72 @@ protected:
         return Exists(journals) ? NamesIn(journals) : std::vector<std::string> {};
     }
 
+    // A save of d.tbx that nothing disturbs: the document's writes and the save's own steps,
+    // which of these commits, and whether the bytes were waited for before it.
+    struct CleanRun {
+        std::size_t writes, steps, commit;
+        bool syncedBeforeCommit;
+    };
+    CleanRun RunClean(Way way)
+    {
+        Prepare(way);
+        FileSystem::SetFaultHook(CountingHook);
+        steps.clear(), failStep = 0;
+        EXPECT_EQ(SaveTo(Path("d.tbx")), Success);
+        const auto commit = std::find(steps.begin(), steps.end(), way == Way::InPlace ? Step::Remove : Step::Publish);
+        return { std::size_t(document.writes), steps.size(), std::size_t(commit - steps.begin()) + 1,
+            std::find(steps.begin(), steps.end(), Step::Sync) < commit };
+    }
+    // Fault k fails the document's write k, or then the save's step k - writes.
+    ConvStatus SaveWithFault(std::size_t k, std::size_t writes)
+    {
+        steps.clear(), failStep = k > writes ? k - writes : 0;
+        return SaveTo(Path("d.tbx"), k <= writes ? int(k) : 0);
+    }
+    // d.tbx is whole on every name: old, or new once committed; nothing else came or stayed.
+    void ExpectWhole(Way way, std::vector<std::string> names, bool committed, const std::string& context)
+    {
+        const Bytes before = way == Way::New ? Bytes {} : oldBytes;
+        EXPECT_EQ(Exists(Path("d.tbx")) ? ReadBytes(Path("d.tbx")) : Bytes {}, committed ? newBytes : before)
+            << context;
+        if (way == Way::InPlace)
+            EXPECT_EQ(ReadBytes(Path("e.tbx")), ReadBytes(Path("d.tbx"))) << context;
+        if (committed && way == Way::New)
+            names.insert(names.begin(), "d.tbx");
+        EXPECT_EQ(Names(), names) << context;
+        EXPECT_EQ(Journals(), std::vector<std::string> {}) << context;
+    }
+
+#ifndef _WIN32
+    std::chrono::microseconds TimeOfASave()
+    {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(SaveTo(Path("count.tbx")), Success);
+        fs::remove(Path("count.tbx"));
+        return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    }
+    void KillASaveAfter(int microseconds)
+    {
+        pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(SaveTo(Path("d.tbx")));
+        ::usleep(useconds_t(microseconds));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+    }
+    // A kill around the swap of the complete new file leaves it, or the old one, under a
+    // temporary name beside the destination.
+    void RemoveTheSwappedOutFile(const std::vector<std::string>& names)
+    {
+        std::vector<std::string> present = Names();
+        if (present.size() != names.size() + 1 || present.back().rfind("~kv", 0) != 0)
+            return;
+        const Bytes aside = ReadBytes(Path(present.back()));
+        EXPECT_TRUE(aside == oldBytes || aside == newBytes);
+        fs::remove(Path(present.back()));
+    }
+#endif
+
     Recovery Recover(const std::string& path, ConvStatus expected = Success)
     {
         Recovery outcome = Recovery::NoJournal;
@@ -203,33 +287,18 @@ protected:
 
 TEST_F(SafeSave, AFaultAtAnyStepOfAnyWayLeavesAWholeContentOnEveryNameAndNoJournal)
 {
-    // Every write and every step of its own (read, write, cut, sync, publish, remove), in every
-    // way, alone and in a batch: a fault before the commit leaves the old content, after it the
-    // new one; never a journal.
+    // Every write and every step of its own, in every way, alone and in a batch: a fault before
+    // the commit leaves the old content, after it the new one; never a journal.
     for (auto [batch, way] : { std::pair { false, Way::New }, { false, Way::Replace }, { false, Way::InPlace },
              { true, Way::New }, { true, Way::Replace }, { true, Way::InPlace } }) {
         document.DeferNewFileSync(batch);
-        const std::vector<std::string> names = Prepare(way);
-        FileSystem::SetFaultHook(CountingHook);
-        steps.clear(), failStep = 0;
-        ASSERT_EQ(SaveTo(Path("d.tbx")), Success);
-        const std::size_t writes = std::size_t(document.writes), clean = steps.size();
-        const Step commitStep = way == Way::InPlace ? Step::Remove : Step::Publish;
-        const std::size_t commit = std::find(steps.begin(), steps.end(), commitStep) - steps.begin() + 1;
+        const CleanRun clean = RunClean(way);
         // Only a new file may leave its wait for the disk to the batch's end.
-        EXPECT_EQ(std::find(steps.begin(), steps.end(), Step::Sync) < steps.begin() + commit, !batch || way != Way::New);
-        for (std::size_t k = 1; k <= writes + clean; ++k) {
-            Prepare(way);
-            steps.clear(), failStep = k > writes ? k - writes : 0;
-            EXPECT_EQ(SaveTo(Path("d.tbx"), k <= writes ? int(k) : 0), DiskFull) << int(way) << " fault " << k;
-            const bool committed = failStep > commit;
-            EXPECT_EQ(Exists(Path("d.tbx")) ? ReadBytes(Path("d.tbx")) : Bytes {}, committed ? newBytes : Before(way))
-                << int(way) << " fault " << k;
-            if (way == Way::InPlace)
-                EXPECT_EQ(ReadBytes(Path("e.tbx")), ReadBytes(Path("d.tbx"))) << "fault " << k;
-            const std::vector<std::string> created { "d.tbx", "s.tbx" };
-            EXPECT_EQ(Names(), committed && way == Way::New ? created : names);
-            EXPECT_EQ(Journals(), std::vector<std::string> {}) << int(way) << " fault " << k;
+        EXPECT_EQ(clean.syncedBeforeCommit, !batch || way != Way::New);
+        for (std::size_t k = 1; k <= clean.writes + clean.steps; ++k) {
+            const std::vector<std::string> names = Prepare(way);
+            EXPECT_EQ(SaveWithFault(k, clean.writes), DiskFull) << int(way) << " fault " << k;
+            ExpectWhole(way, names, k > clean.writes + clean.commit, "fault " + std::to_string(k));
         }
     }
 }
@@ -268,47 +337,19 @@ TEST_F(SafeSave, JournalOfAnInterruptedSaveIsPlayedBackFirstHoweverThePathIsSpel
 
 TEST_F(SafeSave, JournalsThatFailACheckAreNeverPlayedBack)
 {
-    // Planted, torn, altered, stale or foreign journals, and a file under the old backup name of
+    // Planted, torn, altered, stale or linked journals, and a file under the old backup name of
     // ours: never played back, left alone; a failing save leaves the destination as it was.
-    struct Plant {
-        const char* what;
-        void (*spoil)(const std::string& journal, const std::string& folder);
-    };
-    const Plant plants[] = {
-        { "torn", [](const std::string& j, const std::string&) { fs::resize_file(j, fs::file_size(j) - 1); } },
-        { "altered",
-            [](const std::string& j, const std::string&) {
-                Bytes bytes = ReadBytes(j);
-                bytes.back() ^= 1;
-                WriteBytes(j, bytes);
-            } },
-        { "second link", [](const std::string& j, const std::string&) { fs::create_hard_link(j, j + ".copy"); } },
-        { "stale",
-            [](const std::string& j, const std::string& f) {
-                // The complete journal of another file, under this file's journal name.
-                fs::rename(f + "/other.journal", j);
-            } },
-#ifndef _WIN32
-        { "link",
-            [](const std::string& j, const std::string& f) {
-                fs::rename(j, f + "/real.journal");
-                fs::create_symlink(f + "/real.journal", j);
-            } },
-#endif
-    };
     for (const Plant& plant : plants) {
         fs::remove_all(JournalFolder());
-        const std::string other = LeaveInterruptedSave(Path("other.tbx"), oldBytes, Bytes(7, 'h'));
-        fs::rename(other, JournalFolder() + "/other.journal");
-        const std::string journal = LeaveInterruptedSave(Path("d.tbx"), oldBytes, Bytes(10, 'h'));
-        plant.spoil(journal, JournalFolder());
+        fs::rename(LeaveInterruptedSave(Path("other.tbx"), oldBytes, Bytes(7, 'h')),
+            JournalFolder() + "/other.journal");
+        plant.spoil(LeaveInterruptedSave(Path("d.tbx"), oldBytes, Bytes(10, 'h')), JournalFolder());
         const std::vector<std::string> planted = Journals();
         EXPECT_EQ(Recover(Path("d.tbx")), Recovery::Refused) << plant.what;
         EXPECT_EQ(SaveTo(Path("d.tbx"), 1), DiskFull) << plant.what;
         EXPECT_EQ(ReadBytes(Path("d.tbx")), Bytes(10, 'h')) << plant.what;
         EXPECT_EQ(Journals(), planted) << plant.what;
     }
-    Put(Path("d.tbx"), Bytes(10, 'h'));
     Put(Path("d.tbx.kovrel-backup"), oldBytes, 0600);
     EXPECT_EQ(SaveTo(Path("d.tbx"), 1), DiskFull);
     EXPECT_EQ(ReadBytes(Path("d.tbx")), Bytes(10, 'h'));
@@ -337,35 +378,17 @@ TEST_F(SafeSave, KilledSaveLeavesTheOldOrTheNewFileAndNothingBeside)
 {
     // A save killed at a random moment, then a save that fails: a whole content, no journal.
     Load(20000, 250); // some megabytes
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(SaveTo(Path("count.tbx")), Success);
-    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
-    fs::remove(Path("count.tbx"));
+    const std::chrono::microseconds took = TimeOfASave();
     std::mt19937 random(std::random_device {}());
     for (Way way : { Way::Replace, Way::InPlace }) {
         int outcomes[2] = {};
         for (int run = 0; run < 50; ++run) {
             const std::vector<std::string> names = Prepare(way);
-            pid_t child = ::fork();
-            if (child == 0)
-                ::_exit(SaveTo(Path("d.tbx")));
-            ::usleep(std::uniform_int_distribution<useconds_t>(0, useconds_t(took.count() * 3))(random));
-            ::kill(child, SIGKILL);
-            ::waitpid(child, nullptr, 0);
+            KillASaveAfter(std::uniform_int_distribution<int>(0, int(took.count() * 3))(random));
             EXPECT_EQ(SaveTo(Path("d.tbx"), 1), DiskFull);
-            const Bytes left = ReadBytes(Path("d.tbx"));
-            ASSERT_TRUE(left == oldBytes || left == newBytes) << "run " << run << ": " << left.size() << " bytes";
-            ++outcomes[left == newBytes];
-            std::vector<std::string> present = Names();
-            // A kill around the swap of the complete new file leaves it, or the old one, under a
-            // temporary name.
-            if (present.size() == names.size() + 1 && present[present.size() - 1].rfind("~kv", 0) == 0) {
-                const Bytes aside = ReadBytes(Path(present.back()));
-                EXPECT_TRUE(aside == oldBytes || aside == newBytes);
-                fs::remove(Path(present.back())), present.pop_back();
-            }
-            ASSERT_EQ(present, names) << run;
-            ASSERT_EQ(Journals(), std::vector<std::string> {}) << run;
+            ++outcomes[ReadBytes(Path("d.tbx")) == newBytes];
+            RemoveTheSwappedOutFile(names);
+            ExpectWhole(way, names, ReadBytes(Path("d.tbx")) == newBytes, "run " + std::to_string(run));
         }
         EXPECT_GT(outcomes[0], 0) << int(way) << ": no save was killed before it ended";
     }
