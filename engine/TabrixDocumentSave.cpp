@@ -58,14 +58,11 @@ ConvStatus StatusOf(FileErrorCause cause)
     return cause == FileErrorCause::None ? Success : StatusFromCause(cause);
 }
 
-// The journal of an interrupted in-place save of this file goes back in first; journals that
-// fail a check are never played back. The facts are those of the file afterwards.
-ConvStatus PlayBackInterrupted(Handle file, Facts& facts, Recovery& outcome)
+// Plays back a valid journal of this file and removes it; journals that fail a check are never
+// played back. A failed playback keeps the journal, and its cause is the save's.
+ConvStatus PlayBackJournal(FileSystem::JournalFolder& journals, Handle file, const Facts& facts, Recovery& outcome)
 {
     outcome = Recovery::NoJournal;
-    FileSystem::JournalFolder journals;
-    if (journals.Open(false) != FileErrorCause::None)
-        return Success; // no folder of journals: no interrupted save
     SaveJournal::Journal journal;
     FileErrorCause failure = FileErrorCause::None;
     switch (SaveJournal::Find(journals, facts, journal, failure)) {
@@ -90,28 +87,29 @@ ConvStatus PlayBackInterrupted(Handle file, Facts& facts, Recovery& outcome)
             return StatusFromCause(cause);
     }
     outcome = Recovery::PlayedBack;
+    return Success;
+}
+
+// The journal of an interrupted in-place save of this file goes back in first. The facts are
+// those of the file afterwards.
+ConvStatus PlayBackInterrupted(Handle file, Facts& facts, Recovery& outcome)
+{
+    FileSystem::JournalFolder journals;
+    outcome = Recovery::NoJournal;
+    if (journals.Open(false) != FileErrorCause::None)
+        return Success; // no folder of journals: no interrupted save
+    const ConvStatus status = PlayBackJournal(journals, file, facts, outcome);
+    if (status != Success || outcome != Recovery::PlayedBack)
+        return status;
     return StatusOf(FileSystem::Examine(file, facts));
 }
 
-// Puts the journal's bytes back into file, then removes it. A failed playback keeps the
-// journal, and its cause is the save's.
+// The save's own journal goes back in: the file has its old content again.
 ConvStatus RollBack(FileSystem::JournalFolder& journals, Handle file, const Facts& facts)
 {
-    SaveJournal::Journal journal;
-    FileErrorCause failure = FileErrorCause::None;
-    switch (SaveJournal::Find(journals, facts, journal, failure)) {
-    case SaveJournal::Found::Valid:
-        break;
-    case SaveJournal::Found::Unreadable:
-        return StatusFromCause(failure);
-    default:
-        return CannotOpen;
-    }
-    if (FileErrorCause cause = SaveJournal::PlayBack(journal, file); cause != FileErrorCause::None)
-        return StatusFromCause(cause);
-    FileSystem::Close(journal.file.handle);
-    journals.Remove(journal.name);
-    return Success;
+    Recovery outcome;
+    const ConvStatus status = PlayBackJournal(journals, file, facts, outcome);
+    return status == Success && outcome != Recovery::PlayedBack ? CannotOpen : status;
 }
 
 // Memory that runs out on the way is the framework's out-of-memory failure.
@@ -280,19 +278,13 @@ ConvStatus TabrixDocument::SaveInPlace(Handle held, const Facts& facts)
         return rolledBack != Success ? rolledBack : status;
     }
     // The commit: once the journal is gone, the new content stands.
-    const std::string journal = SaveJournal::NameFor(facts.id);
-    if (FileErrorCause removed = journals.Remove(journal); removed != FileErrorCause::None) {
-        // Gone, but not known to be gone from the disk: the failure is reported, and a journal
-        // that comes back after a power cut gives the old content back, which is whole too.
-        SaveJournal::Journal left;
-        FileErrorCause failure = FileErrorCause::None;
-        if (SaveJournal::Find(journals, facts, left, failure) == SaveJournal::Found::None)
-            return StatusFromCause(removed);
-        FileSystem::Close(left.file.handle);
-        const ConvStatus rolledBack = RollBack(journals, held, facts);
-        return rolledBack != Success ? rolledBack : StatusFromCause(removed);
-    }
-    return Success;
+    const FileErrorCause removed = journals.Remove(SaveJournal::NameFor(facts.id));
+    if (removed == FileErrorCause::None)
+        return Success;
+    // Still there: the old content goes back. Gone, but not known to be gone from the disk: the
+    // new content stays, and a journal that comes back after a power cut gives the old one back.
+    const ConvStatus rolledBack = RollBack(journals, held, facts);
+    return rolledBack != Success && rolledBack != CannotOpen ? rolledBack : StatusFromCause(removed);
 }
 
 ConvStatus TabrixDocument::SaveDirect(Handle held)
