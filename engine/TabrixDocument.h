@@ -56,6 +56,7 @@ private:
     ConvStatus SaveInPlace(FileBackend::Handle held, const FileSystem::Facts& facts);
     ConvStatus SaveDirect(FileBackend::Handle held);
     ConvStatus WriteRecord(FileBackend::Handle file, std::uint64_t* written = nullptr);
+    ConvStatus WriteFresh(FileSystem::Place& place, FileBackend::Handle& fresh);
 
     bool deferNewFileSync = false;
 };

@@ -190,19 +190,24 @@ ConvStatus TabrixDocument::WriteRecord(Handle file, std::uint64_t* written)
     return Success;
 }
 
+ConvStatus TabrixDocument::WriteFresh(FileSystem::Place& place, Handle& fresh)
+{
+    // A close that the framework fails leaves no new file behind.
+    try {
+        return WriteRecord(fresh);
+    } catch (...) {
+        place.Discard(fresh);
+        throw;
+    }
+}
+
 ConvStatus TabrixDocument::SaveNew(FileSystem::Place& place)
 {
     ScopedHandle fresh;
     // What a plain create gives: the umask, or the folder's default ACL.
     if (FileErrorCause cause = place.MakeUnnamed(false, fresh.handle); cause != FileErrorCause::None)
         return StatusFromCause(cause);
-    ConvStatus status;
-    try {
-        status = WriteRecord(fresh.handle);
-    } catch (...) {
-        place.Discard(fresh.handle);
-        throw;
-    }
+    ConvStatus status = WriteFresh(place, fresh.handle);
     if (status == Success && !deferNewFileSync)
         status = StatusOf(FileSystem::Sync(fresh.handle));
     if (status == Success)
@@ -222,13 +227,7 @@ std::optional<ConvStatus> TabrixDocument::SaveByReplacing(FileSystem::Place& pla
         return std::nullopt;
     if (made != FileErrorCause::None)
         return StatusFromCause(made);
-    ConvStatus status;
-    try {
-        status = WriteRecord(fresh.handle);
-    } catch (...) {
-        place.Discard(fresh.handle);
-        throw;
-    }
+    ConvStatus status = WriteFresh(place, fresh.handle);
     // On the disk before it takes the old file's place, in a batch too: a power cut leaves the
     // one or the other whole.
     if (status == Success)

@@ -156,6 +156,17 @@ FileErrorCause MakeIn(int dirfd, mode_t mode, Handle& file, std::string& pending
     return Failed(error);
 }
 
+// Closes a new file, and removes the temporary name it had, if any.
+void DiscardIn(int dirfd, Handle& file, std::string& pending)
+{
+    if (file != noHandle)
+        ::close(Fd(file));
+    file = noHandle;
+    if (!pending.empty())
+        ::unlinkat(dirfd, pending.c_str(), 0);
+    pending.clear();
+}
+
 FileErrorCause SyncFolderOf(int dirfd)
 {
     if (long injected = Injected(Step::Sync))
@@ -448,10 +459,7 @@ FileErrorCause Place::SyncFolder() const
 
 void Place::Discard(Handle& file)
 {
-    Close(file);
-    if (!pending.empty())
-        ::unlinkat(Fd(folderHandle), pending.c_str(), 0);
-    pending.clear();
+    DiscardIn(Fd(folderHandle), file, pending);
 }
 
 JournalFolder::~JournalFolder()
@@ -534,10 +542,7 @@ FileErrorCause JournalFolder::Remove(const std::string& name)
 
 void JournalFolder::Discard(Handle& file)
 {
-    Close(file);
-    if (!pending.empty())
-        ::unlinkat(Fd(folderHandle), pending.c_str(), 0);
-    pending.clear();
+    DiscardIn(Fd(folderHandle), file, pending);
 }
 
 std::string FolderOf(const std::string& path)

@@ -28,22 +28,12 @@
 
 // An owner or mode given by path could reach a file swapped in meanwhile: none may be.
 static int changesByPath = 0;
-extern "C" int chmod(const char*, mode_t) noexcept
-{
-    return ++changesByPath, errno = EPERM, -1;
-}
-extern "C" int fchmodat(int, const char*, mode_t, int) noexcept
-{
-    return ++changesByPath, errno = EPERM, -1;
-}
-extern "C" int chown(const char*, uid_t, gid_t) noexcept
-{
-    return ++changesByPath, errno = EPERM, -1;
-}
-extern "C" int fchownat(int, const char*, uid_t, gid_t, int) noexcept
-{
-    return ++changesByPath, errno = EPERM, -1;
-}
+// clang-format off
+extern "C" int chmod(const char*, mode_t) noexcept { return ++changesByPath, errno = EPERM, -1; }
+extern "C" int fchmodat(int, const char*, mode_t, int) noexcept { return ++changesByPath, errno = EPERM, -1; }
+extern "C" int chown(const char*, uid_t, gid_t) noexcept { return ++changesByPath, errno = EPERM, -1; }
+extern "C" int fchownat(int, const char*, uid_t, gid_t, int) noexcept { return ++changesByPath, errno = EPERM, -1; }
+// clang-format on
 
 static struct stat Info(const std::string& path)
 {
@@ -111,26 +101,21 @@ struct Plant {
     const char* what;
     void (*spoil)(const std::string& journal, const std::string& folder);
 };
+// clang-format off
 const Plant plants[] = {
     { "torn", [](const std::string& j, const std::string&) { fs::resize_file(j, fs::file_size(j) - 1); } },
-    { "altered",
-        [](const std::string& j, const std::string&) {
-            fs::resize_file(j, fs::file_size(j) - 1), fs::resize_file(j, fs::file_size(j) + 1);
-        } },
+    { "altered", [](const std::string& j, const std::string&) { fs::resize_file(j, fs::file_size(j) - 1), fs::resize_file(j, fs::file_size(j) + 1); } },
     { "second link", [](const std::string& j, const std::string&) { fs::create_hard_link(j, j + ".copy"); } },
     // The complete journal of another file, under this file's journal name.
     { "stale", [](const std::string& j, const std::string& f) { fs::rename(f + "/other.journal", j); } },
 #ifndef _WIN32
-    { "link",
-        [](const std::string& j, const std::string& f) {
-            fs::rename(j, f + "/real"), fs::create_symlink(f + "/real", j);
-        } },
+    { "link", [](const std::string& j, const std::string& f) { fs::rename(j, f + "/real"), fs::create_symlink(f + "/real", j); } },
 #endif
 };
+// clang-format on
 
 // The ways a save goes: a new file, a replacement, and a rewrite in place (a second name).
 enum class Way { New, Replace, InPlace };
-constexpr Way ways[] = { Way::New, Way::Replace, Way::InPlace };
 
 class SafeSave : public ::testing::Test {
 protected:
@@ -182,22 +167,12 @@ protected:
         return { "d.tbx", "e.tbx", "s.tbx" };
     }
 
-    std::string Path(const std::string& name) const
-    {
-        return folder.File(name);
-    }
-    std::vector<std::string> Names(const std::string& name = ".") const
-    {
-        return NamesIn(Path(name));
-    }
-    std::string JournalFolder() const
-    {
-        return state.Path() + journalsBelowState;
-    }
-    std::vector<std::string> Journals() const
-    {
-        return JournalsIn(state.Path());
-    }
+    // clang-format off
+    std::string Path(const std::string& name) const { return folder.File(name); }
+    std::vector<std::string> Names(const std::string& name = ".") const { return NamesIn(Path(name)); }
+    std::string JournalFolder() const { return state.Path() + journalsBelowState; }
+    std::vector<std::string> Journals() const { return JournalsIn(state.Path()); }
+    // clang-format on
     static std::vector<std::string> JournalsIn(const std::string& stateFolder)
     {
         const std::string journals = stateFolder + journalsBelowState;
@@ -248,14 +223,27 @@ protected:
         fs::remove(Path("count.tbx"));
         return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
     }
+    // Runs body in a child process that exits with its result; ExitOf waits for that.
+    template<class Body>
+    static pid_t InChild(Body body)
+    {
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(body());
+        return child;
+    }
+    static int ExitOf(pid_t child)
+    {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
     void KillASaveAfter(int microseconds)
     {
-        pid_t child = ::fork();
-        if (child == 0)
-            ::_exit(SaveTo(Path("d.tbx")));
+        const pid_t child = InChild([&] { return SaveTo(Path("d.tbx")); });
         ::usleep(useconds_t(microseconds));
         ::kill(child, SIGKILL);
-        ::waitpid(child, nullptr, 0);
+        ExitOf(child);
     }
     // A kill around the swap of the complete new file leaves it, or the old one, under a
     // temporary name beside the destination.
@@ -269,6 +257,16 @@ protected:
         fs::remove(Path(present.back()));
     }
 #endif
+
+    // Runs step with no fault and no count, then counts afresh.
+    template<class Step>
+    static void Unhooked(Step step)
+    {
+        FileSystem::SetFaultHook(nullptr);
+        step();
+        FileSystem::SetFaultHook(CountingHook);
+        steps.clear();
+    }
 
     Recovery Recover(const std::string& path, ConvStatus expected = Success)
     {
@@ -315,10 +313,7 @@ TEST_F(SafeSave, JournalOfAnInterruptedSaveIsPlayedBackFirstHoweverThePathIsSpel
     EXPECT_EQ(ReadBytes(Path("sub/d.tbx")), oldBytes);
     const std::vector<Step> playback = steps;
     for (failStep = 1; failStep <= playback.size(); ++failStep) {
-        FileSystem::SetFaultHook(nullptr);
-        LeaveInterruptedSave(Path("sub/d.tbx"), oldBytes, Bytes(10, 'h'));
-        FileSystem::SetFaultHook(CountingHook);
-        steps.clear();
+        Unhooked([&] { LeaveInterruptedSave(Path("sub/d.tbx"), oldBytes, Bytes(10, 'h')); });
         // A sync of the folder after the journal went: the save goes on.
         const bool removed = failStep > 1 && playback[failStep - 2] == Step::Remove;
         EXPECT_EQ(SaveTo(Path("sub/d.tbx")), removed ? Success : DiskFull) << failStep;
@@ -403,15 +398,11 @@ TEST_F(SafeSave, TwoSavesOfOneFileAtOnceLeaveOneWholeContent)
     for (Way way : { Way::Replace, Way::InPlace }) {
         const std::vector<std::string> names = Prepare(way);
         for (int round = 0; round < 20; ++round) {
-            pid_t children[2];
-            for (int i = 0; i < 2; ++i) {
-                if ((children[i] = ::fork()) == 0)
-                    ::_exit(i == 0 ? ::SaveTo(older, Path("d.tbx")) : SaveTo(Path("d.tbx")));
-            }
+            const pid_t children[] = { InChild([&] { return ::SaveTo(older, Path("d.tbx")); }),
+                InChild([&] { return SaveTo(Path("d.tbx")); }) };
             for (pid_t child : children) {
-                int status = 0;
-                ::waitpid(child, &status, 0);
-                EXPECT_TRUE(WEXITSTATUS(status) == Success || WEXITSTATUS(status) == CannotOpen) << status;
+                const int status = ExitOf(child);
+                EXPECT_TRUE(status == Success || status == CannotOpen) << status;
             }
             const Bytes left = ReadBytes(Path("d.tbx"));
             EXPECT_TRUE(left == oldBytes || left == newBytes || left == ReadBytes(Path("v10.tbx"))) << round;
@@ -510,17 +501,15 @@ protected:
     // The save, run by nobody in a child: its status.
     int SaveAsNobody(const std::string& path)
     {
-        pid_t child = ::fork();
-        if (child == 0) {
-            if (::setgroups(0, nullptr) != 0 || ::setresgid(nobody, nobody, nobody) != 0
-                || ::setresuid(nobody, nobody, nobody) != 0)
-                ::_exit(100);
+        return ExitOf(InChild([&] {
             UseStateFolder(NobodysState());
-            ::_exit(SaveTo(path));
-        }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return BecomeNobody() ? SaveTo(path) : 100;
+        }));
+    }
+    static bool BecomeNobody()
+    {
+        return ::setgroups(0, nullptr) == 0 && ::setresgid(nobody, nobody, nobody) == 0
+            && ::setresuid(nobody, nobody, nobody) == 0;
     }
 
     std::string Sticky()
@@ -588,18 +577,16 @@ TEST_F(AsAnotherUser, AFileSwappedWithALinkDuringTheSaveNeverLeadsItElsewhere)
     Put(sticky + "d.tbx", Bytes(5, 'u'), 0644, nobody);
     fs::create_symlink(Path("victim"), sticky + "x");
     ASSERT_EQ(::lchown((sticky + "x").c_str(), nobody, nobody), 0);
-    pid_t swapper = ::fork();
-    if (swapper == 0) {
-        if (::setresgid(nobody, nobody, nobody) != 0 || ::setresuid(nobody, nobody, nobody) != 0)
-            ::_exit(100);
-        for (;; ::usleep(20))
+    const pid_t swapper = InChild([&] {
+        for (bool nobodyNow = BecomeNobody(); nobodyNow; ::usleep(20))
             ::syscall(SYS_renameat2, AT_FDCWD, (sticky + "d.tbx").c_str(), AT_FDCWD, (sticky + "x").c_str(), 2);
-    }
+        return 100;
+    });
     int saved = 0;
     for (int run = 0; run < 300; ++run)
         saved += SaveTo(sticky + "d.tbx") == Success;
     ::kill(swapper, SIGKILL);
-    ::waitpid(swapper, nullptr, 0);
+    ExitOf(swapper);
     EXPECT_EQ(ReadBytes(Path("victim")), oldBytes);
     EXPECT_GT(saved, 0);
     EXPECT_EQ(Names("sticky"), (std::vector<std::string> { "d.tbx", "x" }));

@@ -61,8 +61,8 @@ TEST_F(SaveFailure, EveryFailedWriteGivesItsCauseAndLeavesTheDestination)
         for (int k = 1; k <= total; ++k) {
             for (auto cause : causes) {
                 Arm(k, cause);
-                const std::string context = "1." + std::to_string(minor) + " write " + std::to_string(k)
-                    + " cause " + std::to_string(int(cause));
+                const std::string context = "1." + std::to_string(minor) + " write " + std::to_string(k) + " cause "
+                    + std::to_string(int(cause));
                 EXPECT_EQ(SaveTo(document, destination), StatusFromCause(cause)) << context;
                 ExpectUntouched(context);
             }

@@ -39,13 +39,12 @@ inline std::string LeaveInterruptedSave(const std::string& path, const Bytes& be
     FileSystem::Place place;
     FileSystem::ScopedHandle file, reader;
     FileSystem::Facts facts;
-    EXPECT_EQ(journals.Open(true), FileErrorCause::None);
-    EXPECT_EQ(place.Open(path), FileErrorCause::None);
-    EXPECT_EQ(place.OpenLikePlainWrite(file.handle), FileErrorCause::None);
-    EXPECT_EQ(FileSystem::Examine(file.handle, facts), FileErrorCause::None);
-    EXPECT_EQ(FileSystem::OpenForReading(file.handle, reader.handle), FileErrorCause::None);
-    EXPECT_EQ(SaveJournal::Keep(journals, reader.handle, facts), FileErrorCause::None);
-    EXPECT_EQ(FileSystem::WriteAt(file.handle, 0, torn.data(), torn.size()), FileErrorCause::None);
-    EXPECT_EQ(FileSystem::CutAt(file.handle, torn.size()), FileErrorCause::None);
+    // One step after the other, as a braced list evaluates them.
+    for (FileErrorCause cause : { journals.Open(true), place.Open(path), place.OpenLikePlainWrite(file.handle),
+             FileSystem::Examine(file.handle, facts), FileSystem::OpenForReading(file.handle, reader.handle),
+             SaveJournal::Keep(journals, reader.handle, facts),
+             FileSystem::WriteAt(file.handle, 0, torn.data(), torn.size()),
+             FileSystem::CutAt(file.handle, torn.size()) })
+        EXPECT_EQ(cause, FileErrorCause::None) << path;
     return SaveJournal::Location() + "/" + SaveJournal::NameFor(facts.id);
 }
