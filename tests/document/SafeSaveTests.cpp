@@ -488,14 +488,15 @@ protected:
         SafeSave::TearDown();
     }
 
-    // As most systems run: the kernel's rules for links, files and pipes in sticky folders.
-    void Protect(const std::string& name)
+    // The kernel's rules for links, files and pipes in sticky folders, on as most systems run
+    // them (or off), and put back after the case.
+    void Protect(const std::string& name, const char* on = "1")
     {
         std::ifstream in("/proc/sys/fs/" + name);
         std::string value;
         in >> value;
         sysctls.emplace_back(name, value);
-        ASSERT_TRUE(Run("sysctl -qw fs." + name + "=1")) << name;
+        ASSERT_TRUE(Run("sysctl -qw fs." + name + "=" + on)) << name;
     }
 
     // The save, run by nobody in a child: its status.
@@ -535,6 +536,7 @@ protected:
 
 TEST_F(AsAnotherUser, WritableFileInAFolderTheUserCannotWriteOrInAStickyOne)
 {
+    Protect("protected_regular", "0"); // where a plain write may write another user's file there
     const std::string sticky = Sticky();
     for (auto [name, owner] :
         { std::pair { "d.tbx", 0u }, std::pair { "own.tbx", nobody }, std::pair { "sticky/d.tbx", 4321u } }) {
@@ -572,6 +574,7 @@ TEST_F(AsAnotherUser, AFileSwappedWithALinkDuringTheSaveNeverLeadsItElsewhere)
     // Another user swaps their own file and a link to a file of root's, again and again, while
     // root saves over the name: the save reaches their file or nothing.
     Protect("protected_symlinks");
+    Protect("protected_regular", "0"); // their plain file may be written, as a plain write may
     const std::string sticky = Sticky();
     Put(Path("victim"), oldBytes);
     Put(sticky + "d.tbx", Bytes(5, 'u'), 0644, nobody);
