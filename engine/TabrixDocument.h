@@ -54,7 +54,6 @@ private:
     std::optional<ConvStatus> SaveByReplacing(FileSystem::Place& place, FileBackend::Handle& held,
         const FileSystem::Facts& facts);
     ConvStatus SaveInPlace(FileBackend::Handle held, const FileSystem::Facts& facts);
-    ConvStatus SaveDirect(FileBackend::Handle held);
     ConvStatus WriteRecord(FileBackend::Handle file, std::uint64_t* written = nullptr);
     ConvStatus WriteFresh(FileSystem::Place& place, FileBackend::Handle& fresh);
 

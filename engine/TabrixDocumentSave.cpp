@@ -112,6 +112,18 @@ ConvStatus RollBack(FileSystem::JournalFolder& journals, Handle file, const Fact
     return status == Success && outcome != Recovery::PlayedBack ? CannotOpen : status;
 }
 
+// The destination opened as a plain write opens it (without create, only a file that exists),
+// locked for the whole save, and its facts.
+FileErrorCause OpenLocked(const FileSystem::Place& place, bool create, Handle& file, Facts& facts)
+{
+    FileErrorCause cause = place.OpenLikePlainWrite(file, create);
+    if (cause == FileErrorCause::None)
+        cause = FileSystem::Lock(file);
+    if (cause == FileErrorCause::None)
+        cause = FileSystem::Examine(file, facts);
+    return cause;
+}
+
 // Memory that runs out on the way is the framework's out-of-memory failure.
 template<class Step>
 ConvStatus RaisingMemory(Step step)
@@ -141,15 +153,11 @@ ConvStatus TabrixDocument::Save()
         ScopedHandle held;
         Facts facts;
         Recovery recovery;
-        FileErrorCause cause = place.OpenLikePlainWrite(held.handle);
-        if (cause == FileErrorCause::None)
-            cause = FileSystem::Lock(held.handle);
-        if (cause == FileErrorCause::None)
-            cause = FileSystem::Examine(held.handle, facts);
-        if (cause != FileErrorCause::None)
+        if (FileErrorCause cause = OpenLocked(place, true, held.handle, facts); cause != FileErrorCause::None)
             return StatusFromCause(cause);
+        // A device or a pipe: nothing to keep, the bytes go straight to it.
         if (!facts.regular)
-            return SaveDirect(held.handle);
+            return WriteRecord(held.handle);
         if (ConvStatus replayed = PlayBackInterrupted(held.handle, facts, recovery); replayed != Success)
             return replayed;
         if (facts.links == 1 && facts.carriable && place.NameHolds(facts.id)
@@ -286,12 +294,6 @@ ConvStatus TabrixDocument::SaveInPlace(Handle held, const Facts& facts)
     return rolledBack != Success && rolledBack != CannotOpen ? rolledBack : StatusFromCause(removed);
 }
 
-ConvStatus TabrixDocument::SaveDirect(Handle held)
-{
-    // A device or a pipe: nothing to keep, the bytes go straight to it.
-    return WriteRecord(held);
-}
-
 ConvStatus RecoverInterruptedSave(const std::string& path, Recovery& outcome)
 {
     outcome = Recovery::NoJournal;
@@ -303,11 +305,7 @@ ConvStatus RecoverInterruptedSave(const std::string& path, Recovery& outcome)
         ScopedHandle file;
         Facts facts;
         if (cause == FileErrorCause::None)
-            cause = place.OpenLikePlainWrite(file.handle, false);
-        if (cause == FileErrorCause::None)
-            cause = FileSystem::Lock(file.handle);
-        if (cause == FileErrorCause::None)
-            cause = FileSystem::Examine(file.handle, facts);
+            cause = OpenLocked(place, false, file.handle, facts);
         if (cause != FileErrorCause::None)
             return StatusFromCause(cause);
         return facts.regular ? PlayBackInterrupted(file.handle, facts, outcome) : Success;

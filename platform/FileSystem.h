@@ -106,7 +106,6 @@ public:
     FileErrorCause SyncFolder() const;
     // Closes a new file that was not published, and removes the name it had meanwhile.
     void Discard(Handle& file);
-    const std::string& Path() const { return path; }
 
 private:
     std::string path;

@@ -207,8 +207,9 @@ protected:
         const Bytes before = way == Way::New ? Bytes {} : oldBytes;
         EXPECT_EQ(Exists(Path("d.tbx")) ? ReadBytes(Path("d.tbx")) : Bytes {}, committed ? newBytes : before)
             << context;
-        if (way == Way::InPlace)
+        if (way == Way::InPlace) {
             EXPECT_EQ(ReadBytes(Path("e.tbx")), ReadBytes(Path("d.tbx"))) << context;
+        }
         if (committed && way == Way::New)
             names.insert(names.begin(), "d.tbx");
         EXPECT_EQ(Names(), names) << context;
@@ -425,7 +426,7 @@ TEST_F(SafeSave, OtherNamesAttributesAndModeStay)
     const std::string longName = std::string(251, 'n') + ".tbx";
     Put(Path(longName), oldBytes);
     fs::create_hard_link(Path(longName), Path("long-link"));
-    for (const std::string& name : { "linked.tbx", "private.tbx", "labelled.tbx", longName.c_str() }) {
+    for (const std::string name : { "linked.tbx", "private.tbx", "labelled.tbx", longName.c_str() }) {
         ASSERT_EQ(SaveTo(Path(name)), Success) << name;
         EXPECT_EQ(ReadBytes(Path(name)), newBytes) << name;
     }
