@@ -63,14 +63,6 @@ long CountingHook(Step step)
     return steps.size() == failStep ? diskFull : 0;
 }
 
-// A 1.2 file with `entries` strings of `length` bytes: a save as 1.2 writes it back unchanged.
-Bytes SourceBytes(std::size_t entries, std::size_t length)
-{
-    TabrixFields file = Sample();
-    file.listA = std::vector<std::string>(entries, std::string(length, 'x'));
-    return NewLayout(file, version12);
-}
-
 // Notes whether another program could read the file that the document writes.
 class Document : public ProbedDocument {
 public:
@@ -129,7 +121,10 @@ protected:
 
     void Load(std::size_t entries, std::size_t length)
     {
-        newBytes = SourceBytes(entries, length);
+        // A 1.2 file with `entries` strings of `length` bytes: a save as 1.2 writes it back unchanged.
+        TabrixFields file = Sample();
+        file.listA = std::vector<std::string>(entries, std::string(length, 'x'));
+        newBytes = NewLayout(file, version12);
         LoadFrom(document, Path("s.tbx"), newBytes);
         document.SetTargetVersion(1, 2);
         document.cause = FileErrorCause::DiskFull;
@@ -217,13 +212,6 @@ protected:
     }
 
 #ifndef _WIN32
-    std::chrono::microseconds TimeOfASave()
-    {
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(SaveTo(Path("count.tbx")), Success);
-        fs::remove(Path("count.tbx"));
-        return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
-    }
     // Runs body in a child process that exits with its result; ExitOf waits for that.
     template<class Body>
     static pid_t InChild(Body body)
@@ -374,7 +362,10 @@ TEST_F(SafeSave, KilledSaveLeavesTheOldOrTheNewFileAndNothingBeside)
 {
     // A save killed at a random moment, then a save that fails: a whole content, no journal.
     Load(20000, 250); // some megabytes
-    const std::chrono::microseconds took = TimeOfASave();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(SaveTo(Path("count.tbx")), Success);
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    fs::remove(Path("count.tbx"));
     std::mt19937 random(std::random_device {}());
     for (Way way : { Way::Replace, Way::InPlace }) {
         int outcomes[2] = {};
