@@ -52,22 +52,6 @@ std::wstring LongPath(const std::wstring& full)
     return L"\\\\?\\" + full;
 }
 
-std::optional<std::wstring> FullWidePath(const std::string& path)
-{
-    std::optional<std::wstring> wide = ToWide(CP_ACP, path, true);
-    if (!wide)
-        return std::nullopt;
-    DWORD needed = ::GetFullPathNameW(wide->c_str(), 0, nullptr, nullptr);
-    if (needed == 0)
-        return std::nullopt;
-    std::wstring full(needed, L'\0');
-    DWORD length = ::GetFullPathNameW(wide->c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed)
-        return std::nullopt;
-    full.resize(length);
-    return full;
-}
-
 std::wstring WideFolderOf(const std::wstring& path)
 {
     std::size_t end = path.find_last_of(L"\\/");
@@ -293,7 +277,8 @@ FileErrorCause Place::Open(const std::string& destination)
         return LastFailure();
     if (length >= MAX_PATH)
         return Failed(ERROR_FILENAME_EXCED_RANGE);
-    std::optional<std::wstring> full = FullWidePath(path);
+    std::optional<std::wstring> wide = ToWide(CP_ACP, path, true);
+    std::optional<std::wstring> full = wide ? FullPathOf(*wide) : std::nullopt;
     if (!full)
         return Failed(ERROR_INVALID_NAME);
     longPath = LongPath(*full);

@@ -29,17 +29,6 @@ std::wstring ShortNameOf(const std::wstring& path)
     return copied > 0 && copied < needed ? std::wstring(name.data(), copied) : std::wstring();
 }
 
-// A name given relative to the current folder as the full path a browse would give.
-std::wstring FullPathOf(const std::wstring& path)
-{
-    DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0)
-        return path;
-    std::vector<wchar_t> full(needed, L'\0');
-    DWORD copied = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    return copied > 0 && copied < needed ? std::wstring(full.data(), copied) : path;
-}
-
 } // namespace
 
 std::string AnsiPathOf(const std::wstring& path)
@@ -74,7 +63,9 @@ std::string FirstCommandLineFile()
     LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     if (!arguments)
         return {};
-    std::string path = count > 1 && arguments[1][0] ? AnsiPathOf(FullPathOf(arguments[1])) : std::string();
+    // A name relative to the current folder becomes the full path a browse would give.
+    std::string path
+        = count > 1 && arguments[1][0] ? AnsiPathOf(FullPathOf(arguments[1]).value_or(arguments[1])) : std::string();
     LocalFree(arguments);
     return path;
 }

@@ -42,3 +42,16 @@ std::optional<std::string> FromWide(unsigned codePage, std::wstring_view text, b
         return std::nullopt;
     return bytes;
 }
+
+std::optional<std::wstring> FullPathOf(const std::wstring& path)
+{
+    DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return std::nullopt;
+    std::wstring full(needed, L'\0');
+    DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed)
+        return std::nullopt;
+    full.resize(length);
+    return full;
+}

@@ -10,3 +10,5 @@
 std::optional<std::wstring> ToWide(unsigned codePage, std::string_view bytes, bool strict);
 // strict: fail when a character has no code of its own in the code page (no best fit).
 std::optional<std::string> FromWide(unsigned codePage, std::wstring_view text, bool strict);
+// The full path that Windows makes of path (from the current folder); nothing when it cannot.
+std::optional<std::wstring> FullPathOf(const std::wstring& path);
