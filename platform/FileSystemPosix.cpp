@@ -26,6 +26,9 @@ constexpr mode_t privateMode = 0600;
 constexpr mode_t plainMode = 0666;
 constexpr mode_t journalFolderMode = 0700;
 const char journalFolderName[] = "kovrel/journals";
+// renameat2's flags, which older C libraries do not name.
+constexpr unsigned renameNoReplace = 1; // RENAME_NOREPLACE
+constexpr unsigned renameExchange = 2;  // RENAME_EXCHANGE
 
 FileErrorCause Failed(int error)
 {
@@ -55,6 +58,14 @@ bool CanLinkUnnamed()
 Identity IdentityOf(const struct stat& info)
 {
     return { static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), 0 };
+}
+
+// The entry `name` in dirfd, not followed if a link, is the plain file with this identity.
+bool EntryIsFile(int dirfd, const char* name, const Identity& id)
+{
+    struct stat info {};
+    return ::fstatat(dirfd, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)
+        && IdentityOf(info).volume == id.volume && IdentityOf(info).file == id.file;
 }
 
 // The birth time, where the file system keeps one.
@@ -109,9 +120,6 @@ int RenameAt2(int fromDir, const char* from, int toDir, const char* to, unsigned
     return -1;
 #endif
 }
-
-constexpr unsigned renameNoReplace = 1; // RENAME_NOREPLACE
-constexpr unsigned renameExchange = 2;  // RENAME_EXCHANGE
 
 // Links an unnamed file into dirfd under a fresh temporary name.
 FileErrorCause LinkUnderTemporaryName(Handle file, int dirfd, std::string& name)
@@ -376,9 +384,7 @@ FileErrorCause Place::OpenLikePlainWrite(Handle& file, bool create) const
 
 bool Place::NameHolds(const Identity& id) const
 {
-    struct stat info {};
-    if (::fstatat(Fd(folderHandle), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)
-        || IdentityOf(info).volume != id.volume || IdentityOf(info).file != id.file)
+    if (!EntryIsFile(Fd(folderHandle), name.c_str(), id))
         return false;
     // A file mounted over the name cannot be renamed over.
     return MountOf(Fd(folderHandle), name.c_str(), AT_SYMLINK_NOFOLLOW) == MountOf(Fd(folderHandle), "", AT_EMPTY_PATH);
@@ -431,9 +437,7 @@ FileErrorCause Place::PublishOver(Handle& file, Handle&, const Identity& old)
     // Swapped in one step; what comes out under the temporary name must be the file the save
     // held, or the two go back.
     if (RenameAt2(dirfd, pending.c_str(), dirfd, name.c_str(), renameExchange) == 0) {
-        struct stat out {};
-        if (::fstatat(dirfd, pending.c_str(), &out, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(out.st_mode)
-            && IdentityOf(out).volume == old.volume && IdentityOf(out).file == old.file) {
+        if (EntryIsFile(dirfd, pending.c_str(), old)) {
             ::unlinkat(dirfd, pending.c_str(), 0);
             pending.clear();
             return FileErrorCause::None;
