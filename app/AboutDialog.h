@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/CDialog.h"
+#include "platform/ui/CDialog.h"
 
 // The version information box, opened from the system menu.
 class AboutDialog : public CDialog {

@@ -1,7 +1,7 @@
 #include "app/ConverterApp.h"
 
 #include "app/ConverterDialog.h"
-#include "platform/ShellFiles.h"
+#include "platform/ui/ShellFiles.h"
 
 BEGIN_MESSAGE_MAP(ConverterApp, CWinApp)
 ON_COMMAND(ID_HELP, CWinApp::OnHelp)

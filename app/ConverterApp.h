@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/CWinApp.h"
+#include "platform/ui/CWinApp.h"
 
 // The converter program: runs the converter dialog and ends when it is closed.
 class ConverterApp : public CWinApp {

@@ -5,7 +5,7 @@
 #include "app/resource.h"
 #include "engine/FormatVersion.h"
 #include "engine/TabrixDocument.h"
-#include "platform/CWinApp.h"
+#include "platform/ui/CWinApp.h"
 
 #include <shellapi.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/ConvStatus.h"
-#include "platform/CDialog.h"
+#include "platform/ui/CDialog.h"
 
 #include <string>
 

@@ -5,9 +5,9 @@
 #include "app/resource.h"
 #include "engine/FormatVersion.h"
 #include "engine/TabrixDocument.h"
-#include "platform/AnsiText.h"
-#include "platform/DialogServices.h"
-#include "platform/ShellFiles.h"
+#include "platform/ui/AnsiText.h"
+#include "platform/ui/DialogServices.h"
+#include "platform/ui/ShellFiles.h"
 
 #include <cstdint>
 #include <new>

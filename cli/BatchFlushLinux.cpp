@@ -2,7 +2,7 @@
 #include "cli/BatchFlush.h"
 
 #include "engine/TabrixDocument.h"
-#include "platform/FileSystem.h"
+#include "platform/file/FileSystem.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,7 +2,7 @@
 // code page; a file or a pipe gets the console's output code page, JSON stays UTF-8.
 #include "cli/Console.h"
 
-#include "platform/WideText.h"
+#include "platform/file/WideText.h"
 
 #include <windows.h>
 

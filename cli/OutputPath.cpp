@@ -1,6 +1,6 @@
 #include "cli/OutputPath.h"
 
-#include "platform/FileSystem.h"
+#include "platform/file/FileSystem.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "engine/Messages.h"
 #include "engine/SaveJournal.h"
 #include "engine/TabrixDocument.h"
-#include "platform/FileBackend.h"
+#include "platform/file/FileBackend.h"
 
 #include <new>
 #include <unordered_map>

@@ -1,7 +1,7 @@
 // Text conversions through the system's code page tables.
 #include "cli/TextCodec.h"
 
-#include "platform/WideText.h"
+#include "platform/file/WideText.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #include "engine/RecordParser.h"
 
-#include "platform/CFileException.h"
-#include "platform/ImageMemory.h"
+#include "platform/file/CFileException.h"
+#include "platform/file/ImageMemory.h"
 
 #include <cstring>
 #include <new>

@@ -1,6 +1,6 @@
 #include "engine/RecordWriters.h"
 
-#include "platform/CFile.h"
+#include "platform/file/CFile.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 // or `tbxconv recover`, that finds the journal of its file plays it back first, and only a
 // journal that passes every check is ever played back.
 
-#include "platform/FileSystem.h"
+#include "platform/file/FileSystem.h"
 
 #include <cstdint>
 #include <string>

@@ -2,7 +2,7 @@
 
 #include "engine/RecordParser.h"
 
-#include "platform/ImageMemory.h"
+#include "platform/file/ImageMemory.h"
 
 #include <limits>
 #include <new>

@@ -3,7 +3,7 @@
 #include "engine/ConvStatus.h"
 #include "engine/FormatVersion.h"
 #include "engine/TabrixRecord.h"
-#include "platform/CFile.h"
+#include "platform/file/CFile.h"
 
 #include <cstdint>
 #include <optional>

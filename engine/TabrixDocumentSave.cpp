@@ -15,7 +15,7 @@
 #include "engine/SaveJournal.h"
 #include "engine/TabrixDocument.h"
 
-#include "platform/FileSystem.h"
+#include "platform/file/FileSystem.h"
 
 #include <new>
 

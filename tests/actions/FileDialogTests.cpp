@@ -1,7 +1,7 @@
 // The system's open and save dialogs as CFileDialog sets them up, and a real one run under the test.
 #include "actions/ActionsHarness.h"
 #include "support/GuiSupport.h"
-#include "platform/CFileDialog.h"
+#include "platform/ui/CFileDialog.h"
 
 #include <gtest/gtest.h>
 

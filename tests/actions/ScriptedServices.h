@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/DialogServices.h"
+#include "platform/ui/DialogServices.h"
 
 #include <deque>
 #include <ostream>

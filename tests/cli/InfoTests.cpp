@@ -1,6 +1,6 @@
 #include "CliFixture.h"
 
-#include "platform/CFile.h"
+#include "platform/file/CFile.h"
 
 TEST_F(CliTest, InfoPrintsEachVersion)
 {

@@ -3,7 +3,7 @@
 // random moments, two saves at once, planted journals. Run as root and as nobody (ctest's _as_user).
 #include "DocumentTestSupport.h"
 
-#include "platform/FileSystem.h"
+#include "platform/file/FileSystem.h"
 #include "support/InterruptedSave.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "DocumentTestSupport.h"
 
-#include "platform/FileSystem.h"
+#include "platform/file/FileSystem.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The classification of system error codes into the causes of file failures.
-#include "platform/FileErrorCause.h"
+#include "platform/file/FileErrorCause.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // CFile on real files: the load's and the save's opens, lengths, short reads, buffered writes,
 // closing, flushing and the sharing that keeps a file from being written while it is read.
-#include "platform/CFile.h"
+#include "platform/file/CFile.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>

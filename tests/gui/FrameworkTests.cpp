@@ -3,10 +3,10 @@
 #include "app/VersionText.h"
 #include "app/resource.h"
 #include "support/GuiSupport.h"
-#include "platform/CDialog.h"
-#include "platform/CFileException.h"
-#include "platform/DialogServices.h"
-#include "platform/ModulePath.h"
+#include "platform/ui/CDialog.h"
+#include "platform/file/CFileException.h"
+#include "platform/ui/DialogServices.h"
+#include "platform/ui/ModulePath.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 #include "app/ConverterDialog.h"
 #include "app/resource.h"
 #include "support/GuiSupport.h"
-#include "platform/CFileDialog.h"
-#include "platform/CWinApp.h"
-#include "platform/FailureReport.h"
+#include "platform/ui/CFileDialog.h"
+#include "platform/ui/CWinApp.h"
+#include "platform/ui/FailureReport.h"
 
 #include <gtest/gtest.h>
 

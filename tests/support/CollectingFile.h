@@ -3,7 +3,7 @@
 // A CFile that keeps every byte written, in memory. Can fail the write that would pass byte
 // failAfter, or the flush, with a chosen cause.
 
-#include "platform/CFile.h"
+#include "platform/file/CFile.h"
 
 #include <cstdint>
 #include <vector>

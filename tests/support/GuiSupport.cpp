@@ -1,7 +1,7 @@
 #include "support/GuiSupport.h"
 
 #include "app/resource.h"
-#include "platform/CDialog.h"
+#include "platform/ui/CDialog.h"
 
 #include <gtest/gtest.h>
 

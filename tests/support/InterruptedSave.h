@@ -4,7 +4,7 @@
 // before, and the file torn. Journals go to the state folder that the test names.
 
 #include "engine/SaveJournal.h"
-#include "platform/FileSystem.h"
+#include "platform/file/FileSystem.h"
 #include "support/ScratchFolder.h"
 #include "support/TabrixFile.h"
 

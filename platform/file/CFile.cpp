@@ -1,4 +1,4 @@
-#include "platform/CFile.h"
+#include "platform/file/CFile.h"
 
 #include <cstring>
 #include <new>

@@ -1,8 +1,8 @@
 // Win32 back end of FileSystem. The destination is opened by its own name, as a plain write
 // opens it; every other name (the new file, the replace step's backup, the journals) is a wide
 // `\\?\` path, so it fits wherever the destination's name fits.
-#include "platform/FileSystemBackend.h"
-#include "platform/WideText.h"
+#include "platform/file/FileSystemBackend.h"
+#include "platform/file/WideText.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/CFileException.h"
-#include "platform/FileBackend.h"
+#include "platform/file/CFileException.h"
+#include "platform/file/FileBackend.h"
 
 #include <cstddef>
 #include <cstdint>

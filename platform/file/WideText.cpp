@@ -1,4 +1,4 @@
-#include "platform/WideText.h"
+#include "platform/file/WideText.h"
 
 #include <climits>
 #include <windows.h>

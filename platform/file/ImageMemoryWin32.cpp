@@ -1,7 +1,7 @@
 // Win32 back end of ImageMemory: a big image gets address space of its own from the top
 // down, where a large-address-aware 32-bit program has a free gigabyte or two that the heap
 // and the libraries have not broken up. Large pages need a privilege users do not have.
-#include "platform/ImageMemory.h"
+#include "platform/file/ImageMemory.h"
 
 #include <windows.h>
 

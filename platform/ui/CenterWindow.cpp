@@ -1,4 +1,4 @@
-#include "platform/CenterWindow.h"
+#include "platform/ui/CenterWindow.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // makes ready in one go (MAP_POPULATE where there is one), so that reading a file of tens of
 // megabytes does not take one page fault per 4 KiB. Huge pages are not asked for: where the
 // system compacts memory to make them, a fault can stall for a tenth of a second.
-#include "platform/ImageMemory.h"
+#include "platform/file/ImageMemory.h"
 
 #include <sys/mman.h>
 

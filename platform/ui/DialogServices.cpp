@@ -1,7 +1,7 @@
-#include "platform/DialogServices.h"
+#include "platform/ui/DialogServices.h"
 
-#include "platform/CFileDialog.h"
-#include "platform/CWinApp.h"
+#include "platform/ui/CFileDialog.h"
+#include "platform/ui/CWinApp.h"
 
 namespace {
 class SystemDialogServices final : public DialogServices {

@@ -1,7 +1,7 @@
 // Win32 back end of CFile: CreateFileA with the access, sharing and creation of the flags.
-#include "platform/FileBackend.h"
+#include "platform/file/FileBackend.h"
 
-#include "platform/CFile.h"
+#include "platform/file/CFile.h"
 
 #include <windows.h>
 

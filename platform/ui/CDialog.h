@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/CCmdTarget.h"
+#include "platform/ui/CCmdTarget.h"
 
 #include <string>
 

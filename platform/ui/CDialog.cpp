@@ -1,8 +1,8 @@
-#include "platform/CDialog.h"
+#include "platform/ui/CDialog.h"
 
-#include "platform/CWinApp.h"
-#include "platform/CenterWindow.h"
-#include "platform/FailureReport.h"
+#include "platform/ui/CWinApp.h"
+#include "platform/ui/CenterWindow.h"
+#include "platform/ui/FailureReport.h"
 
 #include <vector>
 

@@ -7,8 +7,8 @@
 // the system alone follows links and applies its rules; its folder is opened once, and every
 // later step works from these two handles.
 
-#include "platform/FileBackend.h"
-#include "platform/FileErrorCause.h"
+#include "platform/file/FileBackend.h"
+#include "platform/file/FileErrorCause.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "platform/AnsiText.h"
+#include "platform/ui/AnsiText.h"
 
-#include "platform/WideText.h"
+#include "platform/file/WideText.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "platform/FailureReport.h"
+#include "platform/ui/FailureReport.h"
 
-#include "platform/CWinApp.h"
+#include "platform/ui/CWinApp.h"
 
 #include <new>
 

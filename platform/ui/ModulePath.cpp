@@ -1,6 +1,6 @@
-#include "platform/ModulePath.h"
+#include "platform/ui/ModulePath.h"
 
-#include "platform/FileSystem.h"
+#include "platform/file/FileSystem.h"
 
 #include <vector>
 

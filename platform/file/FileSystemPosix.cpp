@@ -2,7 +2,7 @@
 // new files are made without a name (O_TMPFILE) where the system can, given their name through
 // /proc, and swapped into place with renameat2(RENAME_EXCHANGE), so that the save can check
 // that the entry it replaced was the file it held.
-#include "platform/FileSystemBackend.h"
+#include "platform/file/FileSystemBackend.h"
 
 #include <cerrno>
 #include <climits>

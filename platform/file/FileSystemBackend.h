@@ -3,7 +3,7 @@
 // What the back ends of FileSystem share: the test's fault hook and the temporary names of new
 // files where the system makes none without a name.
 
-#include "platform/FileSystem.h"
+#include "platform/file/FileSystem.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "platform/CFileDialog.h"
+#include "platform/ui/CFileDialog.h"
 
-#include "platform/AnsiText.h"
+#include "platform/ui/AnsiText.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "platform/CCmdTarget.h"
+#include "platform/ui/CCmdTarget.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "platform/CWinApp.h"
+#include "platform/ui/CWinApp.h"
 
-#include "platform/CDialog.h"
-#include "platform/ModulePath.h"
+#include "platform/ui/CDialog.h"
+#include "platform/ui/ModulePath.h"
 
 namespace {
 

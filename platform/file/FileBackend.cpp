@@ -1,4 +1,4 @@
-#include "platform/FileBackend.h"
+#include "platform/file/FileBackend.h"
 
 namespace FileBackend {
 

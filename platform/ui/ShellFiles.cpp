@@ -1,6 +1,6 @@
-#include "platform/ShellFiles.h"
+#include "platform/ui/ShellFiles.h"
 
-#include "platform/WideText.h"
+#include "platform/file/WideText.h"
 
 #include <shellapi.h>
 

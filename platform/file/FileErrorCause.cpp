@@ -1,4 +1,4 @@
-#include "platform/FileErrorCause.h"
+#include "platform/file/FileErrorCause.h"
 
 #include <cerrno>
 

@@ -1,4 +1,4 @@
-#include "platform/CWinApp.h"
+#include "platform/ui/CWinApp.h"
 
 // The program's entry: the application object already exists (static initialisation) and its
 // InitInstance runs the whole program; the exit code carries no meaning.

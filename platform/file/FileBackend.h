@@ -3,7 +3,7 @@
 // The system calls behind CFile. Each returns 0 or the system's error code (errno on
 // POSIX, GetLastError on Windows); CFile turns a code into a cause and raises.
 
-#include "platform/FileErrorCause.h"
+#include "platform/file/FileErrorCause.h"
 
 #include <cstddef>
 #include <cstdint>

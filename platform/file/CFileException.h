@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FileErrorCause.h"
+#include "platform/file/FileErrorCause.h"
 
 #include <string>
 #include <utility>

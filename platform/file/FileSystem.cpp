@@ -1,5 +1,5 @@
 // The parts of FileSystem that every back end shares.
-#include "platform/FileSystemBackend.h"
+#include "platform/file/FileSystemBackend.h"
 
 #include <atomic>
 #include <chrono>

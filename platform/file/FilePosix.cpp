@@ -6,9 +6,9 @@
 // file while it is written and writing it while it is read. What POSIX cannot give:
 // the locks are advisory, so programs that do not take them are not kept out, and two
 // writers exclude each other although the write sharing would let them both in.
-#include "platform/FileBackend.h"
+#include "platform/file/FileBackend.h"
 
-#include "platform/CFile.h"
+#include "platform/file/CFile.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/CFileException.h"
+#include "platform/file/CFileException.h"
 
 #include <string>
 
