@@ -23,14 +23,14 @@ char FoldCase(char c)
 
 std::string_view FileNamePart(std::string_view path)
 {
-    return path.substr(FileSystem::FolderOf(std::string(path)).size());
+    return path.substr(FolderOf(std::string(path)).size());
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name)
 {
     std::string joined(folder);
     // A folder named with its separator at the end needs none more.
-    if (!folder.empty() && !FileSystem::FileNameOf(std::string(folder)).empty())
+    if (!folder.empty() && !FileNameOf(std::string(folder)).empty())
         joined += separator;
     joined += name;
     return joined;

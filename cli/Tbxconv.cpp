@@ -11,9 +11,7 @@
 #include "engine/ConvStatus.h"
 #include "engine/ConversionNotes.h"
 #include "engine/Messages.h"
-#include "engine/SaveJournal.h"
 #include "engine/TabrixDocument.h"
-#include "platform/file/FileBackend.h"
 
 #include <new>
 #include <unordered_map>
@@ -129,7 +127,11 @@ int RunRecover(const CommandLine& command, Console& console)
     Outcome outcome;
     for (const auto& path : command.operands) {
         Recovery recovery = Recovery::NoJournal;
-        ConvStatus status = Guarded([&] { return RecoverInterruptedSave(path, recovery); });
+        ConvStatus status = Guarded([&] {
+            const Playback back = RecoverInterruptedSave(path);
+            recovery = back.outcome;
+            return back.status;
+        });
         if (IsErrorStatus(status)) {
             ReportFailure(console, path, status);
             outcome.Add(status);
@@ -139,7 +141,7 @@ int RunRecover(const CommandLine& command, Console& console)
             = ArgumentToUtf8(path) + ": " + MessageText(RecoveryMessage(recovery, console.MessageLanguage()));
         // A journal that fails its checks is left for a person to look at, in its folder.
         if (recovery == Recovery::Refused) {
-            console.Err(line + " (" + ArgumentToUtf8(SaveJournal::Location()) + ")\n");
+            console.Err(line + " (" + ArgumentToUtf8(FileSystem::Native().JournalFolderPath()) + ")\n");
             outcome.Add(BadFormat);
         } else {
             console.Out(line + "\n");
@@ -216,8 +218,8 @@ int RunBatch(const CommandLine& command, Console& console)
             });
     }
     // The written files are durable before the batch ends.
-    if (long error = FlushVolumesOf(written)) {
-        ConvStatus status = StatusFromCause(FileBackend::Cause(error));
+    if (FileError error = SyncFoldersOf(written)) {
+        ConvStatus status = StatusFromCause(error.cause);
         ReportFailure(console, *command.outDir, status);
         outcome.Add(status);
     }

@@ -9,7 +9,7 @@
 namespace SaveJournal {
 
 namespace {
-using FileSystem::Handle;
+using Handle = FileSystem::Handle;
 
 // Header: magic, volume, file, birth, old length, checksum of the old bytes, checksum of the
 // header's first 48 bytes; then the old bytes. Every number little-endian.
@@ -47,7 +47,7 @@ std::uint64_t NumberAt(const Header& header, std::size_t field)
 
 enum Field : std::size_t { magicField, volumeField, fileField, birthField, lengthField, dataSumField, headerSumField };
 
-Header MakeHeader(const FileSystem::Identity& id, std::uint64_t length, std::uint64_t dataSum)
+Header MakeHeader(const Identity& id, std::uint64_t length, std::uint64_t dataSum)
 {
     Header header {};
     std::memcpy(header.data(), magic, sizeof magic);
@@ -65,67 +65,61 @@ std::unique_ptr<unsigned char[]> Chunk()
     return std::unique_ptr<unsigned char[]>(new (std::nothrow) unsigned char[chunkSize]);
 }
 
-// Copies from `from` at fromOffset to `to` at toOffset until the end of `from` or `limit` bytes;
-// gives the count copied and the checksum of the bytes.
-FileErrorCause Copy(Handle from, std::uint64_t fromOffset, Handle to, std::uint64_t toOffset, std::uint64_t limit,
-    std::uint64_t& copied, std::uint64_t& sum)
+// Copies from `from` at fromOffset to `to` (none: nowhere) at toOffset until the end of `from` or
+// `limit` bytes; gives the count copied and the checksum of the bytes.
+FileError Copy(FileSystem& files, Handle from, std::uint64_t fromOffset, Handle to, std::uint64_t toOffset,
+    std::uint64_t limit, std::uint64_t& copied, std::uint64_t& sum)
 {
     std::unique_ptr<unsigned char[]> chunk = Chunk();
     if (!chunk)
-        return FileErrorCause::Generic;
+        return { FileErrorCause::Generic, -1 };
     copied = 0;
     sum = checksumBasis;
-    while (copied < limit) {
+    FileError failed = files.Seek(from, fromOffset);
+    if (!failed && to != FileSystem::noHandle)
+        failed = files.Seek(to, toOffset);
+    while (!failed && copied < limit) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(chunkSize, limit - copied));
         std::size_t got = 0;
-        if (FileErrorCause cause = FileSystem::ReadAt(from, fromOffset + copied, chunk.get(), want, got);
-            cause != FileErrorCause::None)
-            return cause;
-        if (to != FileSystem::noHandle) {
-            if (FileErrorCause cause = FileSystem::WriteAt(to, toOffset + copied, chunk.get(), got);
-                cause != FileErrorCause::None)
-                return cause;
-        }
+        if ((failed = files.Read(from, chunk.get(), want, got)))
+            break;
+        if (to != FileSystem::noHandle && (failed = files.Write(to, chunk.get(), got)))
+            break;
         sum = Checksum(sum, chunk.get(), got);
         copied += got;
         if (got < want)
             break;
     }
-    return FileErrorCause::None;
+    return failed;
 }
 
 // Refused, Valid, or Unreadable with the cause of a failed read.
-Found Check(Handle file, const FileSystem::Facts& destination, std::uint64_t& oldLength, FileErrorCause& failure)
+Found Check(FileSystem& files, Handle file, const FileInfo& destination, std::uint64_t& oldLength, FileError& failure)
 {
-    FileSystem::Facts facts;
-    if (FileSystem::Examine(file, facts) != FileErrorCause::None || !facts.regular || !facts.mine || facts.links != 1
-        || facts.length < headerSize)
+    FileInfo info;
+    // Ours, where the system says who owns a file; the folder is ours in any case.
+    if (files.Examine(file, info) || !info.regular || !(info.mine || !files.Provides().owners) || info.links != 1
+        || info.length < headerSize)
         return Found::Refused;
     Header header {};
     std::size_t got = 0;
-    if ((failure = FileSystem::ReadAt(file, 0, header.data(), headerSize, got)) != FileErrorCause::None)
+    if ((failure = files.Seek(file, 0)) || (failure = files.Read(file, header.data(), headerSize, got)))
         return Found::Unreadable;
     if (got != headerSize || std::memcmp(header.data(), magic, sizeof magic) != 0
         || NumberAt(header, headerSumField) != Checksum(checksumBasis, header.data(), checkedHeader))
         return Found::Refused;
-    const FileSystem::Identity named { NumberAt(header, volumeField), NumberAt(header, fileField),
-        NumberAt(header, birthField) };
+    const Identity named { NumberAt(header, volumeField), NumberAt(header, fileField), NumberAt(header, birthField) };
     oldLength = NumberAt(header, lengthField);
-    if (!(named == destination.id) || facts.length - headerSize != oldLength)
+    if (!(named == destination.id) || info.length - headerSize != oldLength)
         return Found::Refused;
     std::uint64_t read = 0, sum = 0;
-    if ((failure = Copy(file, headerSize, FileSystem::noHandle, 0, oldLength, read, sum)) != FileErrorCause::None)
+    if ((failure = Copy(files, file, headerSize, FileSystem::noHandle, 0, oldLength, read, sum)))
         return Found::Unreadable;
     return read == oldLength && sum == NumberAt(header, dataSumField) ? Found::Valid : Found::Refused;
 }
 }
 
-std::string Location()
-{
-    return FileSystem::JournalFolder::Location();
-}
-
-std::string NameFor(const FileSystem::Identity& id)
+std::string NameFor(const Identity& id)
 {
     char name[64];
     std::snprintf(name, sizeof name, "%016llx-%016llx.journal", static_cast<unsigned long long>(id.volume),
@@ -133,50 +127,52 @@ std::string NameFor(const FileSystem::Identity& id)
     return name;
 }
 
-FileErrorCause Keep(FileSystem::JournalFolder& folder, Handle reader, const FileSystem::Facts& facts)
+FileError Write(FileSystem& files, const HeldFolder& folder, Handle reader, const FileInfo& info)
 {
-    Handle journal = FileSystem::noHandle;
-    if (FileErrorCause cause = folder.MakeUnnamed(journal); cause != FileErrorCause::None)
-        return cause;
+    UnnamedFile journal(files);
+    const std::string name = NameFor(info.id);
     std::uint64_t length = 0, sum = 0;
-    FileErrorCause cause = Copy(reader, 0, journal, headerSize, UINT64_MAX, length, sum);
-    if (cause == FileErrorCause::None) {
-        const Header header = MakeHeader(facts.id, length, sum);
-        cause = FileSystem::WriteAt(journal, 0, header.data(), header.size());
-    }
+    FileError failed = files.MakeUnnamed(folder, Visibility::Private, journal);
+    if (!failed)
+        failed = Copy(files, reader, 0, journal.handle, headerSize, UINT64_MAX, length, sum);
+    const Header header = MakeHeader(info.id, length, sum);
+    if (!failed && !(failed = files.Seek(journal.handle, 0)))
+        failed = files.Write(journal.handle, header.data(), header.size());
     // Complete and on the disk before it gets its name: a journal under its name is whole.
-    if (cause == FileErrorCause::None)
-        cause = FileSystem::Sync(journal);
-    if (cause == FileErrorCause::None)
-        cause = folder.Publish(journal, NameFor(facts.id));
-    folder.Discard(journal);
-    return cause;
+    if (!failed)
+        failed = files.Sync(journal.handle);
+    if (!failed)
+        failed = files.Publish(folder, journal, name, Publishing::Replacing);
+    // It is kept only once its name is on the disk too.
+    if (!failed && (failed = files.SyncFolder(folder)))
+        files.Remove(folder, name);
+    files.Discard(folder, journal);
+    return failed;
 }
 
-Found Find(const FileSystem::JournalFolder& folder, const FileSystem::Facts& facts, Journal& journal,
-    FileErrorCause& failure)
+Found Find(FileSystem& files, const HeldFolder& folder, const FileInfo& info, Journal& journal, FileError& failure)
 {
-    journal.name = NameFor(facts.id);
-    failure = folder.OpenJournal(journal.name, journal.file.handle);
-    if (failure == FileErrorCause::FileNotFound)
+    journal.name = NameFor(info.id);
+    failure = files.OpenNamed(folder, journal.name, journal.file.handle);
+    if (failure.cause == FileErrorCause::FileNotFound)
         return Found::None;
     // A link, a folder, a device: not a journal of ours.
-    if (failure != FileErrorCause::None)
+    if (failure)
         return Found::Refused;
-    return Check(journal.file.handle, facts, journal.oldLength, failure);
+    return Check(files, journal.file.handle, info, journal.oldLength, failure);
 }
 
-FileErrorCause PlayBack(const Journal& journal, Handle file)
+FileError CopyBack(FileSystem& files, const Journal& journal, Handle file)
 {
     std::uint64_t copied = 0, sum = 0;
-    FileErrorCause cause = Copy(journal.file.handle, headerSize, file, 0, journal.oldLength, copied, sum);
-    if (cause == FileErrorCause::None && copied != journal.oldLength)
-        cause = FileErrorCause::EndOfFile;
-    if (cause == FileErrorCause::None)
-        cause = FileSystem::CutAt(file, journal.oldLength);
-    if (cause == FileErrorCause::None)
-        cause = FileSystem::Sync(file);
-    return cause;
+    FileError failed = Copy(files, journal.file.handle, headerSize, file, 0, journal.oldLength, copied, sum);
+    if (!failed && copied != journal.oldLength)
+        failed = { FileErrorCause::EndOfFile, -1 };
+    if (!failed)
+        failed = files.CutAtPosition(file);
+    if (!failed)
+        failed = files.Sync(file);
+    return failed;
 }
 
 }

@@ -23,28 +23,28 @@ enum class Found {
 };
 
 struct Journal {
+    explicit Journal(FileSystem& files)
+        : file(files)
+    {
+    }
     std::string name;
-    FileSystem::ScopedHandle file;
+    ScopedHandle file;
     std::uint64_t oldLength = 0;
 };
 
-// Where this user's journals live.
-std::string Location();
-
 // The journal's name in the folder: the file's identity.
-std::string NameFor(const FileSystem::Identity& id);
+std::string NameFor(const Identity& id);
 
-// Copies the bytes of reader (the destination, whose facts are given) into a new journal, puts
-// it on the disk and publishes it under its name.
-FileErrorCause Keep(FileSystem::JournalFolder& folder, FileSystem::Handle reader, const FileSystem::Facts& facts);
+// Copies the bytes of reader (the destination, which info describes) into a new journal, and
+// publishes it once it and then its name are on the disk.
+FileError Write(FileSystem& files, const HeldFolder& folder, FileSystem::Handle reader, const FileInfo& info);
 
-// Looks for the journal of the file with these facts and checks it; a valid one stays open in
+// Looks for the journal of the file that info describes and checks it; a valid one stays open in
 // journal. failure: the cause when it is unreadable.
-Found Find(const FileSystem::JournalFolder& folder, const FileSystem::Facts& facts, Journal& journal,
-    FileErrorCause& failure);
+Found Find(FileSystem& files, const HeldFolder& folder, const FileInfo& info, Journal& journal, FileError& failure);
 
 // Writes a valid journal's bytes back into file from its start, cuts it to their length and
 // waits for the disk. The journal stays: the caller removes it once this succeeded.
-FileErrorCause PlayBack(const Journal& journal, FileSystem::Handle file);
+FileError CopyBack(FileSystem& files, const Journal& journal, FileSystem::Handle file);
 
 }

@@ -9,10 +9,10 @@
 #include <optional>
 #include <string>
 
-namespace FileSystem {
-class Place;
-struct Facts;
-}
+struct SaveDestination;
+// The ways a save takes: a new file under a free name, the bytes straight to a device or pipe, a
+// new file in place of the old one, the old file rewritten in place under a journal.
+enum class SaveWay { New, Direct, Replace, InPlace };
 
 // One Tabrix file: loaded from the source path, saved to the destination path in the target
 // version. The object is itself the open file, and only inside Load and Save. A save never
@@ -35,9 +35,9 @@ public:
     int SetDestinationPath(const char* path);
     ConvStatus Save();
 
-    // A batch that waits for its volumes at its end lets the saves of new files skip their own
-    // wait for the disk. A file that replaces another is always on the disk before it does.
-    void DeferNewFileSync(bool defer) { deferNewFileSync = defer; }
+    // A batch that syncs the folders it wrote to at its end lets the saves of new files leave
+    // their folder's sync to it. A file is always on the disk before it takes a name.
+    void DeferFolderSync(bool defer) { deferFolderSync = defer; }
 
     const TabrixRecord& GetRecord() const { return record; }
     const std::string& GetSourcePath() const { return sourcePath; }
@@ -50,22 +50,27 @@ protected:
     std::string destinationPath;
 
 private:
-    ConvStatus SaveNew(FileSystem::Place& place);
-    std::optional<ConvStatus> SaveByReplacing(FileSystem::Place& place, FileBackend::Handle& held,
-        const FileSystem::Facts& facts);
-    ConvStatus SaveInPlace(FileBackend::Handle held, const FileSystem::Facts& facts);
-    ConvStatus WriteRecord(FileBackend::Handle file, std::uint64_t* written = nullptr);
-    ConvStatus WriteFresh(FileSystem::Place& place, FileBackend::Handle& fresh);
+    ConvStatus WriteRecord(FileSystem::Handle file);
+    // New or Replace: a new file, written, on the disk, then committed; nothing where a
+    // replacement gives way to rewriting in place.
+    std::optional<ConvStatus> SaveNewFile(SaveDestination& destination, SaveWay way);
+    ConvStatus SaveInPlace(SaveDestination& destination);
 
-    bool deferNewFileSync = false;
+    bool deferFolderSync = false;
 };
 
-// What `RecoverInterruptedSave` found.
+// What a playback of a journal found.
 enum class Recovery {
     NoJournal,  // no interrupted save of the file
     PlayedBack, // the file has its content from before the interrupted save again
     Refused,    // a file under the journal's name that fails its checks: left alone
 };
 
+// What a playback came to: its status, and what it found.
+struct Playback {
+    ConvStatus status = Success;
+    Recovery outcome = Recovery::NoJournal;
+};
+
 // Plays back the journal that an interrupted in-place save of path left, if any.
-ConvStatus RecoverInterruptedSave(const std::string& path, Recovery& outcome);
+Playback RecoverInterruptedSave(const std::string& path, FileSystem& files = FileSystem::Native());

@@ -1,28 +1,34 @@
-// The save, every step in one sequence. A destination is never left half old and half new, and
-// the save reaches exactly the file that a plain write of the destination would reach.
+// The save, in named phases. A destination is never left half old and half new, and the save
+// reaches exactly the file that a plain write of the destination would reach.
 //
-//  1. The destination's folder is opened once. A name that nothing bears gets a new file that
-//     has no name until its content is complete (SaveNew).
-//  2. Otherwise the destination is opened as a plain write opens it, without cutting it: the
-//     system alone follows links and applies its rules. It is locked for the whole save.
-//  3. A journal of this very file, left by an interrupted in-place save, is played back first.
-//  4. The way: a device or pipe is written directly. A plain file whose name holds it alone,
-//     whose owner and mode a new file can carry, with room for a copy, is replaced (the new file
-//     on the disk before it takes the old one's place). Any other is rewritten in place under a
-//     journal of its old bytes; removing the journal is the commit, and any failure before it
-//     plays the journal back.
+//  1. Open and lock: the destination's folder is opened once. A name that nothing bears gets a
+//     new file. Otherwise the destination is opened as a plain write opens it, without
+//     cutting it, so that the system alone follows links and applies its rules, and it is locked
+//     for the whole save.
+//  2. Recover: a journal of this very file, left by an interrupted in-place save, is played back.
+//  3. Choose the way: a device or pipe is written directly. A plain file whose name holds it
+//     alone and whose owner and mode a new file can carry is replaced; any other is rewritten in
+//     place under a journal of its old bytes, and so is one whose folder takes no new file or
+//     whose volume has no room for a second copy.
+//  4. Write: the new content, on the disk before its commit.
+//  5. Commit, one function per way: the new file takes its free name (CommitNewFile), the new
+//     file takes the old one's place in one step (CommitReplacement), the journal goes
+//     (CommitInPlace). A failure before the commit leaves the old content, or nothing new.
+//  6. Clean up: new files that were not published go, with their temporary names; handles close.
 #include "engine/RecordWriters.h"
 #include "engine/SaveJournal.h"
 #include "engine/TabrixDocument.h"
 
-#include "platform/file/FileSystem.h"
-
 #include <new>
 
 namespace {
-using FileSystem::Facts;
-using FileSystem::Handle;
-using FileSystem::ScopedHandle;
+
+using Handle = FileSystem::Handle;
+
+ConvStatus StatusOf(const FileError& error)
+{
+    return error ? StatusFromCause(error.cause) : Success;
+}
 
 ConvStatus WriteTarget(CFile& file, const TabrixRecord& record, FormatVersion version)
 {
@@ -38,90 +44,83 @@ ConvStatus WriteTarget(CFile& file, const TabrixRecord& record, FormatVersion ve
     }
 }
 
-// Counts the bytes a writer puts out, writing nothing: the room a new file needs.
-class ByteCounter : public CFile {
-public:
-    void Write(const void*, std::size_t count) override { total += count; }
-    void Flush() override {}
-    std::uint64_t total = 0;
+// A new file that goes again, with its temporary name, unless its commit published it.
+struct PendingFile : UnnamedFile {
+    PendingFile(FileSystem& files, const HeldFolder& folder)
+        : UnnamedFile(files)
+        , folder(folder)
+    {
+    }
+    ~PendingFile() { files.Discard(folder, *this); }
+    const HeldFolder& folder;
 };
 
-std::uint64_t TargetSize(const TabrixRecord& record, FormatVersion version)
+// Plays back the journal of the file that info describes, if one passes every check, and removes
+// it: for an interrupted save, a rollback and a failed commit alike.
+Playback PlayBack(FileSystem& files, const HeldFolder& journals, Handle file, const FileInfo& info)
 {
-    ByteCounter counter;
-    WriteTarget(counter, record, version);
-    return counter.total;
-}
-
-ConvStatus StatusOf(FileErrorCause cause)
-{
-    return cause == FileErrorCause::None ? Success : StatusFromCause(cause);
-}
-
-// Plays back a valid journal of this file and removes it; journals that fail a check are never
-// played back. A failed playback keeps the journal, and its cause is the save's.
-ConvStatus PlayBackJournal(FileSystem::JournalFolder& journals, Handle file, const Facts& facts, Recovery& outcome)
-{
-    outcome = Recovery::NoJournal;
-    SaveJournal::Journal journal;
-    FileErrorCause failure = FileErrorCause::None;
-    switch (SaveJournal::Find(journals, facts, journal, failure)) {
+    SaveJournal::Journal journal(files);
+    FileError failure;
+    switch (SaveJournal::Find(files, journals, info, journal, failure)) {
     case SaveJournal::Found::None:
-        return Success;
+        return { Success, Recovery::NoJournal };
     case SaveJournal::Found::Refused:
-        outcome = Recovery::Refused;
-        return Success;
+        return { Success, Recovery::Refused };
     case SaveJournal::Found::Unreadable:
-        return StatusFromCause(failure);
+        return { StatusOf(failure), Recovery::NoJournal };
     case SaveJournal::Found::Valid:
         break;
     }
-    if (FileErrorCause cause = SaveJournal::PlayBack(journal, file); cause != FileErrorCause::None)
-        return StatusFromCause(cause);
-    FileSystem::Close(journal.file.handle);
-    // A journal that is gone, although its removal is not known to be on the disk, would only
-    // give the same bytes back again.
-    if (FileErrorCause cause = journals.Remove(journal.name); cause != FileErrorCause::None) {
-        SaveJournal::Journal left;
-        if (SaveJournal::Find(journals, facts, left, failure) != SaveJournal::Found::None)
-            return StatusFromCause(cause);
-    }
-    outcome = Recovery::PlayedBack;
-    return Success;
+    if (FileError failed = SaveJournal::CopyBack(files, journal, file))
+        return { StatusOf(failed), Recovery::NoJournal };
+    journal.file.Reset();
+    if (FileError failed = files.Remove(journals, journal.name))
+        return { StatusOf(failed), Recovery::NoJournal };
+    // Gone, if perhaps not yet from the disk: it would only give the same bytes back again.
+    files.SyncFolder(journals);
+    return { Success, Recovery::PlayedBack };
 }
 
-// The journal of an interrupted in-place save of this file goes back in first. The facts are
-// those of the file afterwards.
-ConvStatus PlayBackInterrupted(Handle file, Facts& facts, Recovery& outcome)
+// The old content goes back in; the save fails with its own status, or the playback's.
+ConvStatus RollBack(FileSystem& files, const HeldFolder& journals, Handle file, const FileInfo& info,
+    ConvStatus failure)
 {
-    FileSystem::JournalFolder journals;
-    outcome = Recovery::NoJournal;
-    if (journals.Open(false) != FileErrorCause::None)
-        return Success; // no folder of journals: no interrupted save
-    const ConvStatus status = PlayBackJournal(journals, file, facts, outcome);
-    if (status != Success || outcome != Recovery::PlayedBack)
-        return status;
-    return StatusOf(FileSystem::Examine(file, facts));
+    const Playback back = PlayBack(files, journals, file, info);
+    return back.status != Success ? back.status : failure;
 }
 
-// The save's own journal goes back in: the file has its old content again.
-ConvStatus RollBack(FileSystem::JournalFolder& journals, Handle file, const Facts& facts)
+// The commit of a new file: it takes the free name, which goes on the disk unless a batch syncs
+// the folder at its end.
+ConvStatus CommitNewFile(FileSystem& files, const HeldFolder& folder, UnnamedFile& fresh, const std::string& name,
+    bool deferFolderSync)
 {
-    Recovery outcome;
-    const ConvStatus status = PlayBackJournal(journals, file, facts, outcome);
-    return status == Success && outcome != Recovery::PlayedBack ? CannotOpen : status;
+    if (FileError failed = files.Publish(folder, fresh, name, Publishing::IfFree))
+        return StatusOf(failed);
+    return deferFolderSync ? Success : StatusOf(files.SyncFolder(folder));
 }
 
-// The destination opened as a plain write opens it (without create, only a file that exists),
-// locked for the whole save, and its facts.
-FileErrorCause OpenLocked(const FileSystem::Place& place, bool create, Handle& file, Facts& facts)
+// The commit of a replacement: the new file takes the place of the held one in one step, and the
+// folder's names go on the disk.
+ConvStatus CommitReplacement(FileSystem& files, const HeldFolder& folder, UnnamedFile& fresh, const std::string& name,
+    ScopedHandle& held, const Identity& old)
 {
-    FileErrorCause cause = place.OpenLikePlainWrite(file, create);
-    if (cause == FileErrorCause::None)
-        cause = FileSystem::Lock(file);
-    if (cause == FileErrorCause::None)
-        cause = FileSystem::Examine(file, facts);
-    return cause;
+    // Where the system cannot exchange a file held open, the save lets go of it; the exchange
+    // still checks that the name leads to it.
+    if (!files.Provides().heldExchange)
+        held.Reset();
+    if (FileError failed = files.Publish(folder, fresh, name, Publishing::Exchanging, old))
+        return StatusOf(failed);
+    return StatusOf(files.SyncFolder(folder));
+}
+
+// The commit of an in-place save: once the journal is gone, the new content stands.
+ConvStatus CommitInPlace(FileSystem& files, const HeldFolder& journals, Handle file, const FileInfo& info)
+{
+    if (FileError failed = files.Remove(journals, SaveJournal::NameFor(info.id)))
+        return RollBack(files, journals, file, info, StatusOf(failed));
+    // Gone, but not known to be gone from the disk: the new content stays, and a journal that
+    // comes back after a power cut gives the old one back.
+    return StatusOf(files.SyncFolder(journals));
 }
 
 // Memory that runs out on the way is the framework's out-of-memory failure.
@@ -134,7 +133,61 @@ ConvStatus RaisingMemory(Step step)
         throw CMemoryException();
     }
 }
+
 }
+
+// The destination: its folder and name, the file held open and locked, and what it is.
+struct SaveDestination {
+    explicit SaveDestination(FileSystem& files)
+        : folder(files)
+        , held(files)
+    {
+    }
+    // Opens the folder and looks at the name.
+    ConvStatus Open(FileSystem& files, const std::string& path)
+    {
+        name = FileNameOf(path);
+        // A name that ends in a separator is a folder, which no save writes.
+        if (name.empty())
+            return AccessDenied;
+        return StatusOf(files.OpenFolder(path, folder));
+    }
+    // Opens the file as a plain write opens it, locks it for the whole save, and examines it.
+    ConvStatus OpenAndLock(FileSystem& files, Creation creation)
+    {
+        FileError failed = files.OpenLikePlainWrite(folder, name, creation, held.handle);
+        if (!failed)
+            failed = files.Lock(held.handle);
+        if (!failed)
+            failed = files.Examine(held.handle, info);
+        return StatusOf(failed);
+    }
+    // The journal of an interrupted in-place save of this file goes back in first; without a
+    // folder of journals there was none. The file is examined again afterwards.
+    Playback Recover(FileSystem& files)
+    {
+        HeldFolder journals(files);
+        if (!info.regular || files.OpenJournalFolder(Creation::OpenExisting, journals))
+            return {};
+        Playback back = PlayBack(files, journals, held.handle, info);
+        if (back.status == Success && back.outcome == Recovery::PlayedBack)
+            back.status = StatusOf(files.Examine(held.handle, info));
+        return back;
+    }
+    SaveWay ChooseWay(FileSystem& files) const
+    {
+        if (!info.regular)
+            return SaveWay::Direct;
+        // The name holds the file itself, alone: not a link to it, not a mount on it.
+        const bool alone = info.links == 1 && IsFile(files.Look(folder, name), info.id);
+        return alone && info.recreatable ? SaveWay::Replace : SaveWay::InPlace;
+    }
+
+    HeldFolder folder;
+    std::string name;
+    ScopedHandle held;
+    FileInfo info;
+};
 
 ConvStatus TabrixDocument::Save()
 {
@@ -145,169 +198,121 @@ ConvStatus TabrixDocument::Save()
     if (destinationPath.empty())
         return StatusFromCause(FileErrorCause::BadPath);
     return RaisingMemory([&]() -> ConvStatus {
-        FileSystem::Place place;
-        if (FileErrorCause cause = place.Open(destinationPath); cause != FileErrorCause::None)
-            return StatusFromCause(cause);
-        if (place.NameIsFree())
-            return SaveNew(place);
-        ScopedHandle held;
-        Facts facts;
-        Recovery recovery;
-        if (FileErrorCause cause = OpenLocked(place, true, held.handle, facts); cause != FileErrorCause::None)
-            return StatusFromCause(cause);
-        // A device or a pipe: nothing to keep, the bytes go straight to it.
-        if (!facts.regular)
-            return WriteRecord(held.handle);
-        if (ConvStatus replayed = PlayBackInterrupted(held.handle, facts, recovery); replayed != Success)
-            return replayed;
-        if (facts.links == 1 && facts.carriable && place.NameHolds(facts.id)
-            && place.HasRoomFor(TargetSize(record, targetVersion))) {
-            // A folder that takes no new file leaves the way in place.
-            if (std::optional<ConvStatus> replaced = SaveByReplacing(place, held.handle, facts))
+        SaveDestination destination(Files());
+        if (ConvStatus opened = destination.Open(Files(), destinationPath); opened != Success)
+            return opened;
+        if (Files().Look(destination.folder, destination.name).kind == Entry::Kind::None)
+            return *SaveNewFile(destination, SaveWay::New);
+        if (ConvStatus locked = destination.OpenAndLock(Files(), Creation::CreateMissing); locked != Success)
+            return locked;
+        if (ConvStatus recovered = destination.Recover(Files()).status; recovered != Success)
+            return recovered;
+        const SaveWay way = destination.ChooseWay(Files());
+        if (way == SaveWay::Direct)
+            return WriteRecord(destination.held.handle);
+        if (way == SaveWay::Replace) {
+            if (std::optional<ConvStatus> replaced = SaveNewFile(destination, SaveWay::Replace))
                 return *replaced;
         }
-        return SaveInPlace(held.handle, facts);
+        return SaveInPlace(destination);
     });
 }
 
-ConvStatus TabrixDocument::WriteRecord(Handle file, std::uint64_t* written)
+ConvStatus TabrixDocument::WriteRecord(Handle file)
 {
-    // The object writes through a handle of its own on the same open file, so that its close
-    // (which the framework may fail) leaves the save's handle for the steps after it.
-    Handle copy = FileSystem::noHandle;
-    if (FileErrorCause cause = FileSystem::Duplicate(file, copy); cause != FileErrorCause::None)
-        return StatusFromCause(cause);
-    try {
-        Attach(copy, destinationPath);
-    } catch (...) {
-        FileSystem::Close(copy);
-        throw;
-    }
+    // The writers go through this object's buffered writes; the caller keeps its handle.
+    Attach(file, destinationPath);
     const ConvStatus status = WriteTarget(*this, record, targetVersion);
     if (status != Success) {
         Abort();
         return status;
     }
-    // Where the bytes end: a rewrite in place cuts the file there.
-    if (FileErrorCause cause = written ? FileSystem::Position(GetHandle(), *written) : FileErrorCause::None;
-        cause != FileErrorCause::None) {
-        Abort();
-        return StatusFromCause(cause);
-    }
+    // A failure that the framework raises here leaves the save.
     Close();
     return Success;
 }
 
-ConvStatus TabrixDocument::WriteFresh(FileSystem::Place& place, Handle& fresh)
+std::optional<ConvStatus> TabrixDocument::SaveNewFile(SaveDestination& destination, SaveWay way)
 {
-    // A close that the framework fails leaves no new file behind.
-    try {
-        return WriteRecord(fresh);
-    } catch (...) {
-        place.Discard(fresh);
-        throw;
-    }
-}
-
-ConvStatus TabrixDocument::SaveNew(FileSystem::Place& place)
-{
-    ScopedHandle fresh;
-    // What a plain create gives: the umask, or the folder's default ACL.
-    if (FileErrorCause cause = place.MakeUnnamed(false, fresh.handle); cause != FileErrorCause::None)
-        return StatusFromCause(cause);
-    ConvStatus status = WriteFresh(place, fresh.handle);
-    if (status == Success && !deferNewFileSync)
-        status = StatusOf(FileSystem::Sync(fresh.handle));
-    if (status == Success)
-        status = StatusOf(place.PublishNew(fresh.handle));
-    if (status != Success) {
-        place.Discard(fresh.handle);
-        return status;
-    }
-    return deferNewFileSync ? Success : StatusOf(place.SyncFolder());
-}
-
-std::optional<ConvStatus> TabrixDocument::SaveByReplacing(FileSystem::Place& place, Handle& held, const Facts& facts)
-{
-    ScopedHandle fresh;
-    const FileErrorCause made = place.MakeUnnamed(true, fresh.handle);
-    if (made == FileErrorCause::AccessDenied)
+    FileSystem& files = Files();
+    const bool replacing = way == SaveWay::Replace;
+    PendingFile fresh(files, destination.folder);
+    // A file of a free name is made as a plain create makes it (the umask, or the folder's default
+    // ACL); a replacement stays private until it carries the old file's owner and mode.
+    const FileError made
+        = files.MakeUnnamed(destination.folder, replacing ? Visibility::Private : Visibility::AsPlainCreate, fresh);
+    // A folder that takes no new file leaves a replacement to the in-place way.
+    if (replacing && made.cause == FileErrorCause::AccessDenied)
         return std::nullopt;
-    if (made != FileErrorCause::None)
-        return StatusFromCause(made);
-    ConvStatus status = WriteFresh(place, fresh.handle);
-    // On the disk before it takes the old file's place, in a batch too: a power cut leaves the
-    // one or the other whole.
+    if (made)
+        return StatusOf(made);
+    ConvStatus status = WriteRecord(fresh.handle);
+    // On the disk before it takes a name, in a batch too: a power cut leaves the one or the other whole.
     if (status == Success)
-        status = StatusOf(FileSystem::Sync(fresh.handle));
+        status = StatusOf(files.Sync(fresh.handle));
+    // So does a volume without room for a second copy, once this copy has gone.
+    if (replacing && status == DiskFull)
+        return std::nullopt;
+    if (status == Success && replacing)
+        status = StatusOf(files.CarryAttributes(destination.held.handle, fresh.handle));
+    if (status == Success && replacing)
+        return CommitReplacement(files, destination.folder, fresh, destination.name, destination.held,
+            destination.info.id);
     if (status == Success)
-        status = StatusOf(FileSystem::CarryAttributes(held, fresh.handle));
-    if (status == Success)
-        status = StatusOf(place.PublishOver(fresh.handle, held, facts.id));
-    if (status != Success) {
-        place.Discard(fresh.handle);
-        return status;
-    }
-    return StatusOf(place.SyncFolder());
+        return CommitNewFile(files, destination.folder, fresh, destination.name, deferFolderSync);
+    return status;
 }
 
-ConvStatus TabrixDocument::SaveInPlace(Handle held, const Facts& facts)
+ConvStatus TabrixDocument::SaveInPlace(SaveDestination& destination)
 {
-    FileSystem::JournalFolder journals;
-    if (FileErrorCause cause = journals.Open(true); cause != FileErrorCause::None)
-        return StatusFromCause(cause);
+    FileSystem& files = Files();
+    const Handle held = destination.held.handle;
+    HeldFolder journals(files);
+    if (FileError failed = files.OpenJournalFolder(Creation::CreateMissing, journals))
+        return StatusOf(failed);
     {
         // A destination that we may write but not read cannot be kept: it is refused.
-        ScopedHandle reader;
-        FileErrorCause cause = FileSystem::OpenForReading(held, reader.handle);
-        if (cause == FileErrorCause::None)
-            cause = SaveJournal::Keep(journals, reader.handle, facts);
-        if (cause != FileErrorCause::None)
-            return StatusFromCause(cause);
+        ScopedHandle reader(files);
+        FileError failed = files.OpenForReading(held, reader.handle);
+        if (!failed)
+            failed = SaveJournal::Write(files, journals, reader.handle, destination.info);
+        if (failed)
+            return StatusOf(failed);
     }
     // From here until the journal goes, the destination may be half rewritten. The new bytes go
     // over the old ones, which keeps their room for a playback on a full volume.
-    std::uint64_t written = 0;
-    ConvStatus status = StatusOf(FileSystem::Rewind(held));
+    ConvStatus status = StatusOf(files.Seek(held, 0));
     try {
         if (status == Success)
-            status = WriteRecord(held, &written);
+            status = WriteRecord(held);
     } catch (...) {
-        RollBack(journals, held, facts);
+        PlayBack(files, journals, held, destination.info);
         throw;
     }
     if (status == Success)
-        status = StatusOf(FileSystem::CutAt(held, written));
+        status = StatusOf(files.CutAtPosition(held));
     if (status == Success)
-        status = StatusOf(FileSystem::Sync(held));
-    if (status != Success) {
-        const ConvStatus rolledBack = RollBack(journals, held, facts);
-        return rolledBack != Success ? rolledBack : status;
-    }
-    // The commit: once the journal is gone, the new content stands.
-    const FileErrorCause removed = journals.Remove(SaveJournal::NameFor(facts.id));
-    if (removed == FileErrorCause::None)
-        return Success;
-    // Still there: the old content goes back. Gone, but not known to be gone from the disk: the
-    // new content stays, and a journal that comes back after a power cut gives the old one back.
-    const ConvStatus rolledBack = RollBack(journals, held, facts);
-    return rolledBack != Success && rolledBack != CannotOpen ? rolledBack : StatusFromCause(removed);
+        status = StatusOf(files.Sync(held));
+    if (status != Success)
+        return RollBack(files, journals, held, destination.info, status);
+    return CommitInPlace(files, journals, held, destination.info);
 }
 
-ConvStatus RecoverInterruptedSave(const std::string& path, Recovery& outcome)
+Playback RecoverInterruptedSave(const std::string& path, FileSystem& files)
 {
-    outcome = Recovery::NoJournal;
-    return RaisingMemory([&]() -> ConvStatus {
-        FileSystem::Place place;
-        FileErrorCause cause = place.Open(path);
-        if (cause == FileErrorCause::None && place.NameIsFree())
-            cause = FileErrorCause::FileNotFound;
-        ScopedHandle file;
-        Facts facts;
-        if (cause == FileErrorCause::None)
-            cause = OpenLocked(place, false, file.handle, facts);
-        if (cause != FileErrorCause::None)
-            return StatusFromCause(cause);
-        return facts.regular ? PlayBackInterrupted(file.handle, facts, outcome) : Success;
+    Playback result;
+    result.status = RaisingMemory([&]() -> ConvStatus {
+        SaveDestination destination(files);
+        ConvStatus status = destination.Open(files, path);
+        if (status == Success && files.Look(destination.folder, destination.name).kind == Entry::Kind::None)
+            status = FileNotFound;
+        if (status == Success)
+            status = destination.OpenAndLock(files, Creation::OpenExisting);
+        if (status != Success)
+            return status;
+        const Playback back = destination.Recover(files);
+        result.outcome = back.outcome;
+        return back.status;
     });
+    return result;
 }

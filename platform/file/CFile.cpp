@@ -7,22 +7,21 @@ namespace {
 constexpr std::size_t writeBufferSize = 64 * 1024;
 }
 
-CFile::CFile() = default;
-
 CFile::~CFile()
 {
+    // Not through the virtual Close: a derived object is gone by now.
     if (IsOpen()) {
         try {
-            Close();
+            WritePending();
         } catch (...) {
-            Abort();
         }
+        LetGo();
     }
 }
 
-void CFile::Raise(long osError) const
+void CFile::Raise(const FileError& error) const
 {
-    throw CFileException(FileBackend::Cause(osError), osError, filePath);
+    throw CFileException(error, filePath);
 }
 
 bool CFile::Open(const char* path, unsigned flags, CFileException* failure)
@@ -39,26 +38,41 @@ bool CFile::Open(const char* path, unsigned flags, CFileException* failure)
             *failure = CFileException(FileErrorCause::Generic, -1, name);
         return false;
     }
-    FileBackend::Handle opened = FileBackend::invalidHandle;
-    if (long error = FileBackend::Open(name.c_str(), flags, opened)) {
+    FileSystem::Handle opened = FileSystem::noHandle;
+    if (FileError error = files->Open(name, flags, opened)) {
         if (failure)
-            *failure = CFileException(FileBackend::Cause(error), error, name);
+            *failure = CFileException(error, name);
         return false;
     }
     handle = opened;
+    owned = true;
     writable = (flags & accessMask) != modeRead;
     filePath = std::move(name);
     pending = 0;
     return true;
 }
 
+void CFile::Attach(FileSystem::Handle borrowed, const std::string& path)
+{
+    if (IsOpen())
+        Abort();
+    // The buffer first: memory that runs out leaves the object as it was.
+    if (!writeBuffer)
+        writeBuffer.reset(new unsigned char[writeBufferSize]);
+    filePath = path;
+    handle = borrowed;
+    owned = false;
+    writable = true;
+    pending = 0;
+}
+
 std::uint64_t CFile::GetLength()
 {
     WritePending();
-    std::uint64_t length = 0;
-    if (long error = FileBackend::Length(handle, length))
+    FileInfo info;
+    if (FileError error = files->Examine(handle, info))
         Raise(error);
-    return length;
+    return info.length;
 }
 
 std::size_t CFile::Read(void* buffer, std::size_t count)
@@ -68,24 +82,21 @@ std::size_t CFile::Read(void* buffer, std::size_t count)
     // Bytes still in the write buffer come before the read: else the read sees the old bytes
     // and the buffer later lands after them.
     WritePending();
-    std::size_t done = 0;
-    if (long error = FileBackend::Read(handle, buffer, count, done))
+    std::size_t got = 0;
+    if (FileError error = files->Read(handle, buffer, count, got))
         Raise(error);
-    return done;
+    return got;
 }
 
 void CFile::WritePending()
 {
     if (pending == 0)
         return;
-    std::size_t count = pending;
+    const std::size_t count = pending;
     // The buffer is dropped whatever happens: after a failure its bytes are lost anyway.
     pending = 0;
-    std::size_t done = 0;
-    if (long error = FileBackend::Write(handle, writeBuffer.get(), count, done))
+    if (FileError error = files->Write(handle, writeBuffer.get(), count))
         Raise(error);
-    if (done < count)
-        throw CFileException(FileErrorCause::DiskFull, -1, filePath);
 }
 
 void CFile::Write(const void* buffer, std::size_t count)
@@ -107,36 +118,13 @@ void CFile::Write(const void* buffer, std::size_t count)
         pending = count;
         return;
     }
-    std::size_t done = 0;
-    if (long error = FileBackend::Write(handle, buffer, count, done))
+    if (FileError error = files->Write(handle, buffer, count))
         Raise(error);
-    if (done < count)
-        throw CFileException(FileErrorCause::DiskFull, -1, filePath);
 }
 
 void CFile::Flush()
 {
     WritePending();
-}
-
-void CFile::Sync()
-{
-    Flush();
-    if (long error = FileBackend::Sync(handle))
-        Raise(error);
-}
-
-void CFile::Attach(FileBackend::Handle opened, const std::string& path)
-{
-    if (IsOpen())
-        Abort();
-    // The buffer first: memory that runs out leaves the object as it was.
-    if (!writeBuffer)
-        writeBuffer.reset(new unsigned char[writeBufferSize]);
-    handle = opened;
-    filePath = path;
-    writable = true;
-    pending = 0;
 }
 
 void CFile::Close()
@@ -149,17 +137,22 @@ void CFile::Close()
         Abort();
         throw;
     }
-    FileBackend::Handle closing = handle;
-    handle = FileBackend::invalidHandle;
-    if (long error = FileBackend::Close(closing))
+    const bool closing = owned;
+    const FileSystem::Handle letGo = handle;
+    handle = FileSystem::noHandle;
+    if (FileError error = closing ? files->Close(letGo) : FileError {})
         Raise(error);
 }
 
 void CFile::Abort()
 {
     pending = 0;
-    if (IsOpen()) {
-        FileBackend::Close(handle);
-        handle = FileBackend::invalidHandle;
-    }
+    LetGo();
+}
+
+void CFile::LetGo()
+{
+    if (IsOpen() && owned)
+        files->Close(handle);
+    handle = FileSystem::noHandle;
 }

@@ -1,15 +1,16 @@
 #pragma once
 
 #include "platform/file/CFileException.h"
-#include "platform/file/FileBackend.h"
+#include "platform/file/FileSystem.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 
-// A file on disk, one handle per object. Writes are gathered in a buffer so that writing
-// field by field costs no system call per field; Flush hands them to the system.
+// A file on disk, one handle per object, reached through a FileSystem (the system's own unless
+// SetFileSystem gives another). Writes are gathered in a buffer so that writing field by field
+// costs no system call per field; Flush hands them to the system.
 class CFile {
 public:
     enum OpenFlags : unsigned {
@@ -26,7 +27,7 @@ public:
     static constexpr unsigned accessMask = 0x0003;
     static constexpr unsigned shareMask = 0x0070;
 
-    CFile();
+    CFile() = default;
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
     // Closes an open file; failures are not reported from here.
@@ -42,25 +43,28 @@ public:
     virtual void Write(const void* buffer, std::size_t count);
     // Hands buffered bytes to the system; they may not be on the disk yet.
     virtual void Flush();
-    // Flushes, then waits until the file's bytes are on the disk.
-    virtual void Sync();
-    // Writes out buffered bytes and closes; raises on failure, closed either way.
+    // Writes out buffered bytes and lets go of the file; raises on failure, let go of either way.
     virtual void Close();
-    // Closes without writing out buffered bytes and without raising.
+    // Lets go of the file without writing out buffered bytes and without raising.
     virtual void Abort();
 
-    // Makes the object the open file of a handle opened elsewhere, for writing; Close closes it.
-    void Attach(FileBackend::Handle opened, const std::string& path);
+    // Writes to a handle that the caller keeps open: Close and Abort let go of it without closing it.
+    void Attach(FileSystem::Handle borrowed, const std::string& path);
 
-    bool IsOpen() const { return handle != FileBackend::invalidHandle; }
-    FileBackend::Handle GetHandle() const { return handle; }
+    void SetFileSystem(FileSystem& other) { files = &other; }
+    FileSystem& Files() const { return *files; }
+    bool IsOpen() const { return handle != FileSystem::noHandle; }
+    FileSystem::Handle GetHandle() const { return handle; }
     const std::string& GetFilePath() const { return filePath; }
 
 private:
     void WritePending();
-    [[noreturn]] void Raise(long osError) const;
+    void LetGo();
+    [[noreturn]] void Raise(const FileError& error) const;
 
-    FileBackend::Handle handle = FileBackend::invalidHandle;
+    FileSystem* files = &FileSystem::Native();
+    FileSystem::Handle handle = FileSystem::noHandle;
+    bool owned = false;
     std::string filePath;
     std::unique_ptr<unsigned char[]> writeBuffer;
     std::size_t pending = 0;

@@ -15,6 +15,10 @@ public:
         , fileName(std::move(fileName))
     {
     }
+    CFileException(const FileError& error, std::string fileName)
+        : CFileException(error.cause, error.osError, std::move(fileName))
+    {
+    }
 
     FileErrorCause cause = FileErrorCause::None;
     long osError = -1;

@@ -24,3 +24,11 @@ FileErrorCause CauseFromWin32Error(long osError);
 
 // The nearest cause of an errno value (POSIX back end).
 FileErrorCause CauseFromErrno(int error);
+
+// A failed call of the file layer: why, and the system's own error code (-1 where the layer itself
+// decided). True when the call failed.
+struct FileError {
+    FileErrorCause cause = FileErrorCause::None;
+    long osError = -1;
+    explicit operator bool() const { return cause != FileErrorCause::None; }
+};

@@ -1,33 +1,25 @@
 #pragma once
 
-// What a save needs of the system beyond CFile. Each call does one thing and decides nothing:
-// the steps of a save, and which way it takes, are the engine's (TabrixDocument::Save).
+// The one file layer: every call that CFile and the save make on the system goes through a
+// FileSystem. Each call does one thing and decides nothing; which steps a save takes, and in which
+// order, is the engine's. The program uses the system's own (Native); a test gives a document a
+// wrapper that fails or forgets what it chooses (tests/support/FileSystemWrappers.h).
 //
-// Names are never resolved by hand. The destination is opened as a plain write opens it, so
-// the system alone follows links and applies its rules; its folder is opened once, and every
-// later step works from these two handles.
+// Contract of every call that returns a FileError: empty on success; on failure the error names
+// the cause and the system's code, and nothing was changed that the call names unless it says so.
+// Names are never resolved by hand: a destination is opened as a plain write opens it, so that the
+// system alone follows links and applies its rules, and every later step works from its handle and
+// its folder's.
 
-#include "platform/file/FileBackend.h"
 #include "platform/file/FileErrorCause.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-namespace FileSystem {
-
-using Handle = FileBackend::Handle;
-inline constexpr Handle noHandle = FileBackend::invalidHandle;
-// Names as the system's calls take them: Windows' wide `\\?\` paths, POSIX bytes.
-#ifdef _WIN32
-using NativeName = std::wstring;
-#else
-using NativeName = std::string;
-#endif
-
-// Which file a handle is, whatever name leads to it: device and inode (POSIX), volume serial
-// and file index (Windows), and the file's birth time where the system keeps one, so that a
-// number given again to a later file does not match.
+// Which file a handle is, whatever name leads to it: device and inode (POSIX), volume serial and
+// file index (Windows), and the birth time where the system keeps one, so that a number given
+// again to a later file does not match.
 struct Identity {
     std::uint64_t volume = 0;
     std::uint64_t file = 0;
@@ -35,130 +27,166 @@ struct Identity {
     bool operator==(const Identity&) const = default;
 };
 
-struct Facts {
+// What an open file is.
+struct FileInfo {
     Identity id;
     bool regular = false; // a plain file, not a device, pipe or socket
     std::uint64_t length = 0;
     std::uint32_t links = 0;
-    bool mine = false; // owned by this user
-    // A new file can be given its owner, group and mode, and it carries nothing else that a
-    // new file would lack (ACLs, security labels).
-    bool carriable = false;
+    bool mine = false; // owned by this user, where the system tells (Provides)
+    // A new file can be given all that this one carries: owner, group and mode, and no ACL or
+    // security label that a new file would lack.
+    bool recreatable = false;
 };
 
-FileErrorCause Examine(Handle file, Facts& facts);
-// Exclusive for as long as the handle is open: another save, or a reader that shares no
-// writing, is refused as the system refuses a file held by another program.
-FileErrorCause Lock(Handle file);
-// A second handle on the same open file: it shares the position and the lock.
-FileErrorCause Duplicate(Handle file, Handle& copy);
-// A second handle on the same file, for reading, with this user's own rights.
-FileErrorCause OpenForReading(Handle file, Handle& reader);
-// got is less than count only at the end of the file.
-FileErrorCause ReadAt(Handle file, std::uint64_t offset, void* buffer, std::size_t count, std::size_t& got);
-FileErrorCause WriteAt(Handle file, std::uint64_t offset, const void* buffer, std::size_t count);
-// Sets the length; the position is left alone.
-FileErrorCause CutAt(Handle file, std::uint64_t length);
-FileErrorCause Position(Handle file, std::uint64_t& position);
-FileErrorCause Rewind(Handle file);
-// Waits until the file's bytes are on the disk.
-FileErrorCause Sync(Handle file);
-// Gives `to` the owner, group and mode of `from`, through the handles.
-FileErrorCause CarryAttributes(Handle from, Handle to);
-void Close(Handle& file);
+// What a folder's entry of a name is, not followed if it is a link.
+struct Entry {
+    enum class Kind {
+        None,  // no entry at all, not even a link that leads nowhere
+        File,  // a plain file under the name itself: not a link, not mounted over the name
+        Other, // a link, a folder, a device, a mount
+    };
+    Kind kind = Kind::None;
+    Identity id; // of a File
+};
 
-// Closes its handle when it goes.
-struct ScopedHandle {
-    ScopedHandle() = default;
+// The entry is the plain file with this identity.
+inline bool IsFile(const Entry& entry, const Identity& id)
+{
+    return entry.kind == Entry::Kind::File && entry.id == id;
+}
+
+enum class Creation { OpenExisting, CreateMissing };
+// Who may open a new file once it is published: its owner only, or as a plain create makes it
+// (the umask, or the folder's default ACL).
+enum class Visibility { Private, AsPlainCreate };
+// How a complete new file takes a name.
+enum class Publishing {
+    IfFree,     // only where no entry bears the name; fails when it was taken meanwhile
+    Exchanging, // in place of the plain file with the given identity, in one step; fails, and
+                // leaves the name as it is, when the name leads to anything else
+    Replacing,  // in place of whatever bears the name
+};
+
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle noFileHandle = -1;
+class FileSystem;
+
+// Closes its handle, through the file system that opened it, when it goes.
+class ScopedHandle {
+public:
+    explicit ScopedHandle(FileSystem& files)
+        : files(files)
+    {
+    }
     ScopedHandle(const ScopedHandle&) = delete;
     ScopedHandle& operator=(const ScopedHandle&) = delete;
-    ~ScopedHandle() { Close(handle); }
-    Handle handle = noHandle;
+    ~ScopedHandle() { Reset(); }
+    void Reset();
+    FileHandle handle = noFileHandle;
+
+protected:
+    FileSystem& files;
 };
 
-// The destination's folder, opened once, and the destination's name in it.
-class Place {
+// A folder, opened once: a save's names are looked up, made, published and removed in it. POSIX
+// holds it by its handle; Windows, whose calls take paths, by its path alone.
+struct HeldFolder : ScopedHandle {
+    using ScopedHandle::ScopedHandle;
+    std::string path; // as given, up to and including its last separator
+};
+
+// A file that nobody can open by name until it is published: without a name where the system
+// makes such files, else under a temporary name of its own in its folder.
+struct UnnamedFile : ScopedHandle {
+    using ScopedHandle::ScopedHandle;
+    std::string temporaryName;
+};
+
+class FileSystem {
 public:
-    Place() = default;
-    Place(const Place&) = delete;
-    Place& operator=(const Place&) = delete;
-    ~Place();
+    using Handle = FileHandle;
+    static constexpr Handle noHandle = noFileHandle;
 
-    FileErrorCause Open(const std::string& path);
-    // No entry bears the name: neither a file nor a link, not even one that leads nowhere.
-    bool NameIsFree() const;
-    // Opens the destination for writing as a plain write does, but without cutting it; without
-    // create, only a file that exists.
-    FileErrorCause OpenLikePlainWrite(Handle& file, bool create = true) const;
-    // The folder's entry of the name is this very file: not a link to it, not a mount on it.
-    bool NameHolds(const Identity& id) const;
-    bool HasRoomFor(std::uint64_t bytes) const;
-    // A new file in the folder that nobody can open by name until it is published: private
-    // (its owner only), or as a plain create of the destination would make it.
-    FileErrorCause MakeUnnamed(bool privateFile, Handle& file);
-    // Gives a complete new file the destination's name; fails when the name was taken meanwhile.
-    FileErrorCause PublishNew(Handle& file);
-    // Puts a complete new file in the place of `held`, the file that the name led to when the
-    // save opened it, in one step. Fails, and leaves the name alone, when it leads elsewhere
-    // now. Where the system cannot replace a file that is held open, `held` is closed first.
-    FileErrorCause PublishOver(Handle& file, Handle& held, const Identity& old);
-    // Waits until the folder's entries are on the disk.
-    FileErrorCause SyncFolder() const;
-    // Closes a new file that was not published, and removes the name it had meanwhile.
-    void Discard(Handle& file);
+    // What a system can promise, for the save to ask before it relies on it.
+    struct Promises {
+        bool owners;       // FileInfo::mine tells whether this user owns a file
+        bool folderSync;   // SyncFolder puts a folder's names on the disk; else each name is
+                           // written through to the disk as it changes
+        bool heldExchange; // Publish Exchanging works while the old file is held open; else the
+                           // save must close it first
+    };
 
-private:
-    std::string path;
-    std::string folder;
-    std::string name;
-    NativeName longPath; // Windows: the destination as a `\\?\` path
-    Handle folderHandle = noHandle;
-    // Where the system makes no file without a name: the temporary name of the new file.
-    NativeName pending;
+    virtual ~FileSystem() = default;
+    // The system's own.
+    static FileSystem& Native();
+    virtual Promises Provides() const = 0;
+
+    // Any open file. flags are CFile's; Open never creates a folder and refuses to open one.
+    virtual FileError Open(const std::string& path, unsigned flags, Handle& file) = 0;
+    // got is less than count only at the end of the file.
+    virtual FileError Read(Handle file, void* buffer, std::size_t count, std::size_t& got) = 0;
+    // All count bytes at the file's position, or a failure (a full disk when the system takes none).
+    virtual FileError Write(Handle file, const void* buffer, std::size_t count) = 0;
+    virtual FileError Seek(Handle file, std::uint64_t offset) = 0;
+    // The file ends at its position.
+    virtual FileError CutAtPosition(Handle file) = 0;
+    // Waits until the file's bytes are on the disk; a pipe or a device has none to wait for.
+    virtual FileError Sync(Handle file) = 0;
+    virtual FileError Examine(Handle file, FileInfo& info) = 0;
+    // Exclusive for as long as the handle is open: another save, or a reader that shares no
+    // writing, is refused as the system refuses a file held by another program.
+    virtual FileError Lock(Handle file) = 0;
+    // A second handle on the same file, for reading, with this user's own rights on it.
+    virtual FileError OpenForReading(Handle file, Handle& reader) = 0;
+    // Gives `to` the owner, group and mode of `from`, through the handles.
+    virtual FileError CarryAttributes(Handle from, Handle to) = 0;
+    // The handle is gone whatever the result.
+    virtual FileError Close(Handle file) = 0;
+
+    // Names in a folder.
+    virtual FileError OpenFolder(const std::string& path, HeldFolder& folder) = 0;
+    // The user's own folder of journals: on storage that outlives a power cut, owned by this user
+    // and open to no other (a folder that another user owns or may enter is refused).
+    virtual FileError OpenJournalFolder(Creation creation, HeldFolder& folder) = 0;
+    // Where that folder is, for messages.
+    virtual std::string JournalFolderPath() = 0;
+    // Never fails: a name that cannot be looked at is Other, and the open that follows says why,
+    // as a plain write would.
+    virtual Entry Look(const HeldFolder& folder, const std::string& name) = 0;
+    // Opens the name for writing as a plain write does, but without cutting it.
+    virtual FileError OpenLikePlainWrite(const HeldFolder& folder, const std::string& name, Creation creation,
+        Handle& file)
+        = 0;
+    // Opens the name for reading, never through a link.
+    virtual FileError OpenNamed(const HeldFolder& folder, const std::string& name, Handle& file) = 0;
+    virtual FileError MakeUnnamed(const HeldFolder& folder, Visibility visibility, UnnamedFile& file) = 0;
+    // Gives a complete new file the name, as `how` says (replaced: the identity of the file it
+    // replaces). Afterwards the handle may have been closed; Discard closes what is left.
+    virtual FileError Publish(const HeldFolder& folder, UnnamedFile& file, const std::string& name, Publishing how,
+        const Identity& replaced = {})
+        = 0;
+    virtual FileError Remove(const HeldFolder& folder, const std::string& name) = 0;
+    // Waits until the folder's names are on the disk.
+    virtual FileError SyncFolder(const HeldFolder& folder) = 0;
+    // Closes a new file that was not published, and removes its temporary name.
+    virtual void Discard(const HeldFolder& folder, UnnamedFile& file) = 0;
+
+protected:
+    // Names tried before giving up: a clash means another program is saving beside us.
+    static constexpr int nameAttempts = 64;
+    // A fresh temporary name, "~kvXXXXX.tmp": short, so that it fits wherever a name fits.
+    static std::string TemporaryName();
 };
 
-// The user's own folder of journals: on storage that outlives a power cut, where no other user
-// can plant, replace or read a file.
-class JournalFolder {
-public:
-    JournalFolder() = default;
-    JournalFolder(const JournalFolder&) = delete;
-    JournalFolder& operator=(const JournalFolder&) = delete;
-    ~JournalFolder();
-
-    // create: make the folder when it is missing. A folder that another user owns or may
-    // write or read is refused.
-    FileErrorCause Open(bool create);
-    // Opens a journal for reading, not through a link.
-    FileErrorCause OpenJournal(const std::string& name, Handle& file) const;
-    // A new private file that has no name until published.
-    FileErrorCause MakeUnnamed(Handle& file);
-    // Gives a complete journal its name, in place of any file that bore it, and syncs the folder.
-    FileErrorCause Publish(Handle& file, const std::string& name);
-    // Removes a journal and syncs the folder.
-    FileErrorCause Remove(const std::string& name);
-    // Closes a journal that was not published, and removes the name it had meanwhile.
-    void Discard(Handle& file);
-    // Where the folder is (for messages).
-    static std::string Location();
-
-private:
-    NativeName path;
-    Handle folderHandle = noHandle;
-    NativeName pending;
-};
+inline void ScopedHandle::Reset()
+{
+    if (handle != noFileHandle)
+        files.Close(handle);
+    handle = noFileHandle;
+}
 
 // The folder part of path, up to and including its last separator; empty for a bare name.
 std::string FolderOf(const std::string& path);
 // What follows the folder part.
 std::string FileNameOf(const std::string& path);
-
-// The save's own steps that a test can fail: each asks the hook first, and fails with the
-// system error it gives (0: go on).
-enum class Step { Read, Write, Cut, Sync, Publish, Remove };
-using FaultHook = long (*)(Step step);
-void SetFaultHook(FaultHook hook);
-// The temporary names that come next are "~kv<seed>.tmp" and on, counting up (in hex).
-void SetTemporaryNameSeed(std::uint32_t seed);
-
-}

@@ -9,7 +9,7 @@ namespace {
 // Where the extension of path's file name starts (its last '.'), or the end of path.
 std::size_t ExtensionStart(const std::string& path)
 {
-    const std::size_t nameStart = FileSystem::FolderOf(path).size();
+    const std::size_t nameStart = FolderOf(path).size();
     const std::size_t dot = path.rfind('.');
     return dot == std::string::npos || dot < nameStart ? path.size() : dot;
 }
@@ -33,7 +33,7 @@ std::string GetModulePath(HMODULE module)
 
 std::string FileTitleOf(const std::string& path)
 {
-    const std::size_t nameStart = FileSystem::FolderOf(path).size();
+    const std::size_t nameStart = FolderOf(path).size();
     return path.substr(nameStart, ExtensionStart(path) - nameStart);
 }
 

@@ -20,6 +20,7 @@ TEST_F(CliTest, RecoverSaysWhatItDidForEachFile)
     console.language = Language::English;
     EXPECT_EQ(Run({ "recover", torn }), 11);
     EXPECT_EQ(console.err.substr(console.err.find('\n') + 1),
-        torn + ": a journal under its name fails its checks and was left alone (" + SaveJournal::Location() + ")\n");
+        torn + ": a journal under its name fails its checks and was left alone ("
+            + FileSystem::Native().JournalFolderPath() + ")\n");
     EXPECT_EQ(ReadBytes(journal), Bytes(80, 'j'));
 }

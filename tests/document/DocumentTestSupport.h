@@ -46,10 +46,11 @@ public:
             throw CFileException(readFailure, -1, GetFilePath());
         return TestDocument::Read(buffer, count);
     }
-    // Fails the failAt-th write (counting from 1), the flush, or the close after writing.
+    // Fails the failAt-th write (counting from 1) and every one after, as a full disk stays full;
+    // or the flush, or the close after writing.
     void Write(const void* buffer, std::size_t count) override
     {
-        if (++writes == failAt)
+        if (++writes >= failAt && failAt > 0)
             throw CFileException(cause, -1, GetFilePath());
         TestDocument::Write(buffer, count);
     }

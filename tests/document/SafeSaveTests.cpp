@@ -3,7 +3,7 @@
 // random moments, two saves at once, planted journals. Run as root and as nobody (ctest's _as_user).
 #include "DocumentTestSupport.h"
 
-#include "platform/file/FileSystem.h"
+#include "support/FileSystemWrappers.h"
 #include "support/InterruptedSave.h"
 
 #include <gtest/gtest.h>
@@ -44,24 +44,8 @@ static struct stat Info(const std::string& path)
 #endif
 
 namespace fs = std::filesystem;
-using FileSystem::Step;
 
 namespace {
-
-#ifdef _WIN32
-constexpr long diskFull = ERROR_DISK_FULL;
-#else
-constexpr long diskFull = ENOSPC;
-#endif
-
-// The save's own steps, counted; call number failStep fails with a full disk.
-std::vector<Step> steps;
-std::size_t failStep = 0;
-long CountingHook(Step step)
-{
-    steps.push_back(step);
-    return steps.size() == failStep ? diskFull : 0;
-}
 
 // Notes whether another program could read the file that the document writes.
 class Document : public ProbedDocument {
@@ -116,8 +100,8 @@ protected:
         // Journals go to this test's own state folder.
         UseStateFolder(state.Path());
         Load(3, 10);
+        document.SetFileSystem(faults);
     }
-    void TearDown() override { FileSystem::SetFaultHook(nullptr); }
 
     void Load(std::size_t entries, std::size_t length)
     {
@@ -174,28 +158,44 @@ protected:
         return Exists(journals) ? NamesIn(journals) : std::vector<std::string> {};
     }
 
-    // A save of d.tbx that nothing disturbs: the document's writes and the save's own steps,
-    // which of these commits, and whether the bytes were waited for before it.
+    // A save of d.tbx that nothing disturbs: its calls, which of them commits, and whether the
+    // bytes were waited for before it.
     struct CleanRun {
-        std::size_t writes, steps, commit;
+        std::vector<Call> calls;
+        std::size_t commit;
         bool syncedBeforeCommit;
     };
     CleanRun RunClean(Way way)
     {
-        Prepare(way);
-        FileSystem::SetFaultHook(CountingHook);
-        steps.clear(), failStep = 0;
-        EXPECT_EQ(SaveTo(Path("d.tbx")), Success);
-        const auto commit = std::find(steps.begin(), steps.end(), way == Way::InPlace ? Step::Remove : Step::Publish);
-        return { std::size_t(document.writes), steps.size(), std::size_t(commit - steps.begin()) + 1,
-            std::find(steps.begin(), steps.end(), Step::Sync) < commit };
+        // The second of two saves: the first makes the folder of journals.
+        for (int round = 0; round < 2; ++round) {
+            Prepare(way);
+            faults.calls.clear(), faults.failAt = 0;
+            EXPECT_EQ(SaveTo(Path("d.tbx")), Success);
+        }
+        const std::vector<Call>& calls = faults.calls;
+        const auto commit = std::find(calls.begin(), calls.end(), way == Way::InPlace ? Call::Remove : Call::Publish);
+        return { calls, std::size_t(commit - calls.begin()) + 1,
+            std::find(calls.begin(), commit, Call::Sync) < commit };
     }
-    // Fault k fails the document's write k, or then the save's step k - writes.
-    ConvStatus SaveWithFault(std::size_t k, std::size_t writes)
+    // The calls that look for the journal of an interrupted save, after the lock: the folder of
+    // journals, the journal, what it is. A failure there leaves any journal alone, and the save goes on.
+    static std::vector<std::size_t> LookingForAJournal(const std::vector<Call>& calls)
     {
-        steps.clear(), failStep = k > writes ? k - writes : 0;
-        return SaveTo(Path("d.tbx"), k <= writes ? int(k) : 0);
+        const Call looking[] = { Call::OpenJournalFolder, Call::OpenNamed, Call::Examine };
+        std::vector<std::size_t> found;
+        auto at = std::find(std::find(calls.begin(), calls.end(), Call::Lock), calls.end(), Call::OpenJournalFolder);
+        for (; at != calls.end() && found.size() < 3 && *at == looking[found.size()]; ++at)
+            found.push_back(std::size_t(at - calls.begin()) + 1);
+        return found;
     }
+    // A failed close changes nothing either: the handle is gone all the same.
+    static bool Harmless(const std::vector<Call>& calls, std::size_t k)
+    {
+        const std::vector<std::size_t> looking = LookingForAJournal(calls);
+        return calls[k - 1] == Call::Close || std::find(looking.begin(), looking.end(), k) != looking.end();
+    }
+
     // d.tbx is whole on every name: old, or new once committed; nothing else came or stayed.
     void ExpectWhole(Way way, std::vector<std::string> names, bool committed, const std::string& context)
     {
@@ -247,23 +247,14 @@ protected:
     }
 #endif
 
-    // Runs step with no fault and no count, then counts afresh.
-    template<class Step>
-    static void Unhooked(Step step)
-    {
-        FileSystem::SetFaultHook(nullptr);
-        step();
-        FileSystem::SetFaultHook(CountingHook);
-        steps.clear();
-    }
-
     Recovery Recover(const std::string& path, ConvStatus expected = Success)
     {
-        Recovery outcome = Recovery::NoJournal;
-        EXPECT_EQ(RecoverInterruptedSave(path, outcome), expected) << path;
-        return outcome;
+        const Playback back = RecoverInterruptedSave(path, faults);
+        EXPECT_EQ(back.status, expected) << path;
+        return back.outcome;
     }
 
+    FaultyFileSystem faults;
     ScratchFolder folder, state;
     Bytes newBytes;
     const Bytes oldBytes = Bytes(3000, 'o');
@@ -272,21 +263,25 @@ protected:
 
 }
 
-TEST_F(SafeSave, AFaultAtAnyStepOfAnyWayLeavesAWholeContentOnEveryNameAndNoJournal)
+TEST_F(SafeSave, AFaultAtAnyCallOfAnyWayLeavesAWholeContentOnEveryNameAndNoJournal)
 {
-    // Every write and every step of its own, in every way, alone and in a batch: a fault before
-    // the commit leaves the old content, after it the new one; never a journal.
+    // Every call of every way, alone and in a batch: a fault before the commit leaves the old
+    // content, after it the new one; never a journal.
     for (auto [batch, way] : { std::pair { false, Way::New }, { false, Way::Replace }, { false, Way::InPlace },
              { true, Way::New }, { true, Way::Replace }, { true, Way::InPlace } }) {
-        document.DeferNewFileSync(batch);
+        document.DeferFolderSync(batch);
         const CleanRun clean = RunClean(way);
-        // Only a new file may leave its wait for the disk to the batch's end.
-        EXPECT_EQ(clean.syncedBeforeCommit, !batch || way != Way::New);
-        for (std::size_t k = 1; k <= clean.writes + clean.steps; ++k) {
+        // Every way waits for the disk before its commit, in a batch too.
+        EXPECT_TRUE(clean.syncedBeforeCommit) << int(way);
+        for (std::size_t k = 1; k <= clean.calls.size(); ++k) {
             const std::vector<std::string> names = Prepare(way);
-            EXPECT_EQ(SaveWithFault(k, clean.writes), DiskFull) << int(way) << " fault " << k;
-            ExpectWhole(way, names, k > clean.writes + clean.commit, "fault " + std::to_string(k));
+            faults.calls.clear(), faults.failAt = k;
+            const bool harmless = Harmless(clean.calls, k);
+            const std::string context = std::to_string(int(way)) + " fault " + std::to_string(k);
+            EXPECT_EQ(SaveTo(Path("d.tbx")), harmless ? Success : HardwareError) << context;
+            ExpectWhole(way, names, harmless || k > clean.commit, context);
         }
+        faults.failAt = 0;
     }
 }
 
@@ -295,20 +290,25 @@ TEST_F(SafeSave, JournalOfAnInterruptedSaveIsPlayedBackFirstHoweverThePathIsSpel
     // The journal is found by the file's identity, however the path is spelled; a fault while it
     // is played back fails the save with its cause and keeps the journal for the next one.
     fs::create_directory(Path("sub"));
-    const std::string journal = LeaveInterruptedSave(Path("sub/d.tbx"), oldBytes, Bytes(10, 'h'));
-    FileSystem::SetFaultHook(CountingHook);
-    steps.clear(), failStep = 0;
+    LeaveInterruptedSave(Path("sub/d.tbx"), oldBytes, Bytes(10, 'h'));
+    faults.calls.clear();
     EXPECT_EQ(Recover(Path("sub/./../sub/d.tbx")), Recovery::PlayedBack);
     EXPECT_EQ(ReadBytes(Path("sub/d.tbx")), oldBytes);
-    const std::vector<Step> playback = steps;
-    for (failStep = 1; failStep <= playback.size(); ++failStep) {
-        Unhooked([&] { LeaveInterruptedSave(Path("sub/d.tbx"), oldBytes, Bytes(10, 'h')); });
-        // A sync of the folder after the journal went: the save goes on.
-        const bool removed = failStep > 1 && playback[failStep - 2] == Step::Remove;
-        EXPECT_EQ(SaveTo(Path("sub/d.tbx")), removed ? Success : DiskFull) << failStep;
-        EXPECT_EQ(Exists(journal), !removed) << failStep;
+    const std::vector<Call> playback = faults.calls;
+    const std::size_t removeAt
+        = std::size_t(std::find(playback.begin(), playback.end(), Call::Remove) - playback.begin()) + 1;
+    // Up to the file's examination after the playback: what follows is the save's own.
+    for (faults.failAt = 1; faults.failAt <= removeAt + 2; ++faults.failAt) {
+        const std::string left = LeaveInterruptedSave(Path("sub/d.tbx"), oldBytes, Bytes(10, 'h'));
+        faults.calls.clear();
+        // The sync of the folder after the journal went lets the save go on too.
+        const std::size_t k = faults.failAt;
+        EXPECT_EQ(SaveTo(Path("sub/d.tbx")), k == removeAt + 1 || Harmless(playback, k) ? Success : HardwareError) << k;
+        // Kept unless it was played back and removed.
+        EXPECT_EQ(Exists(left), k <= removeAt && playback[k - 1] != Call::Close) << k;
+        fs::remove(left);
     }
-    FileSystem::SetFaultHook(nullptr);
+    faults.failAt = 0;
     LeaveInterruptedSave(Path("sub/d.tbx"), oldBytes, Bytes(10, 'h'));
     for (int failAt : { 2, 0 }) {
         EXPECT_EQ(SaveTo(Path("./sub/d.tbx"), failAt), failAt ? DiskFull : Success);
@@ -322,7 +322,9 @@ TEST_F(SafeSave, JournalOfAnInterruptedSaveIsPlayedBackFirstHoweverThePathIsSpel
 TEST_F(SafeSave, JournalsThatFailACheckAreNeverPlayedBack)
 {
     // Planted, torn, altered, stale or linked journals, and a file under the old backup name of
-    // ours: never played back, left alone; a failing save leaves the destination as it was.
+    // ours: never played back, left alone; a failing save (not for a full disk, which sends it on
+    // to rewrite the file in place) leaves the destination as it was.
+    document.cause = FileErrorCause::HardIO;
     for (const Plant& plant : plants) {
         fs::remove_all(JournalFolder());
         fs::rename(LeaveInterruptedSave(Path("other.tbx"), oldBytes, Bytes(7, 'h')),
@@ -330,12 +332,12 @@ TEST_F(SafeSave, JournalsThatFailACheckAreNeverPlayedBack)
         plant.spoil(LeaveInterruptedSave(Path("d.tbx"), oldBytes, Bytes(10, 'h')), JournalFolder());
         const std::vector<std::string> planted = Journals();
         EXPECT_EQ(Recover(Path("d.tbx")), Recovery::Refused) << plant.what;
-        EXPECT_EQ(SaveTo(Path("d.tbx"), 1), DiskFull) << plant.what;
+        EXPECT_EQ(SaveTo(Path("d.tbx"), 1), HardwareError) << plant.what;
         EXPECT_EQ(ReadBytes(Path("d.tbx")), Bytes(10, 'h')) << plant.what;
         EXPECT_EQ(Journals(), planted) << plant.what;
     }
     Put(Path("d.tbx.kovrel-backup"), oldBytes, 0600);
-    EXPECT_EQ(SaveTo(Path("d.tbx"), 1), DiskFull);
+    EXPECT_EQ(SaveTo(Path("d.tbx"), 1), HardwareError);
     EXPECT_EQ(ReadBytes(Path("d.tbx")), Bytes(10, 'h'));
     EXPECT_EQ(ReadBytes(Path("d.tbx.kovrel-backup")), oldBytes);
 }
@@ -378,6 +380,38 @@ TEST_F(SafeSave, KilledSaveLeavesTheOldOrTheNewFileAndNothingBeside)
             ExpectWhole(way, names, ReadBytes(Path("d.tbx")) == newBytes, "run " + std::to_string(run));
         }
         EXPECT_GT(outcomes[0], 0) << int(way) << ": no save was killed before it ended";
+    }
+}
+
+TEST_F(SafeSave, APowerCutAtAnyCallLeavesAWholeContentThatASaveReturnedOrAnOlderOne)
+{
+    // The power goes before each call of each way, alone and in a batch (which syncs the folder
+    // at its end), and after the last: once recovered, every name holds a whole content, and the
+    // new one wherever the save, and its batch, had returned success.
+    for (auto [batch, way] : { std::pair { false, Way::New }, { false, Way::Replace }, { false, Way::InPlace },
+             { true, Way::New }, { true, Way::Replace }, { true, Way::InPlace } }) {
+        document.DeferFolderSync(batch);
+        RunClean(way);
+        bool cutOnTheWay = true;
+        for (std::size_t k = 1; cutOnTheWay; ++k) {
+            const std::vector<std::string> names = Prepare(way);
+            PowerCutFileSystem power;
+            power.cutAt = k;
+            document.SetFileSystem(power);
+            bool returned = SaveTo(Path("d.tbx")) == Success;
+            if (batch && returned) {
+                HeldFolder written(power);
+                returned = !power.OpenFolder(Path("d.tbx"), written) && !power.SyncFolder(written);
+            }
+            cutOnTheWay = power.cut;
+            power.Cut();
+            document.SetFileSystem(faults);
+            RecoverInterruptedSave(Path("d.tbx"));
+            const bool isNew = ReadBytes(Path("d.tbx")) == newBytes;
+            const std::string context = std::to_string(batch) + std::to_string(int(way)) + " cut " + std::to_string(k);
+            EXPECT_TRUE(isNew || !returned) << context;
+            ExpectWhole(way, names, isNew, context);
+        }
     }
 }
 

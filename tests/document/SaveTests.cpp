@@ -1,6 +1,6 @@
 #include "DocumentTestSupport.h"
 
-#include "platform/file/FileSystem.h"
+#include "support/FileSystemWrappers.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +16,20 @@
 #endif
 
 namespace {
+
+// The temporary names that the next new files get, unless taken: those after the one that the
+// system gives now.
+std::vector<std::string> NextTemporaryNames(unsigned count)
+{
+    const unsigned long now = std::stoul(FileSystemWrapper::TakeTemporaryName().substr(3, 5), nullptr, 16);
+    std::vector<std::string> names;
+    for (unsigned i = 1; i <= count; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "~kv%05lX.tmp", (now + i) & 0xFFFFF);
+        names.push_back(name);
+    }
+    return names;
+}
 
 class Save : public ::testing::Test {
 protected:
@@ -153,9 +167,8 @@ TEST_F(Save, FolderOrMissingDestinationGivesItsStatusAndMakesNothing)
 TEST_F(Save, TemporaryNameTakenMeanwhileIsLeftAloneAndAnotherIsUsed)
 {
     // Another program took the first three names that the replacing save tries.
-    FileSystem::SetTemporaryNameSeed(0xABC00);
     std::vector<std::string> taken;
-    for (const char* name : { "~kvABC00.tmp", "~kvABC01.tmp", "~kvABC02.tmp" })
+    for (const std::string& name : NextTemporaryNames(3))
         taken.push_back(folder.File(name)), WriteBytes(taken.back(), Bytes { 'm', 'i', 'n', 'e' });
     WriteBytes(folder.File("d.tbx"), Bytes { 'o', 'l', 'd' });
     ASSERT_EQ(SaveAs(1, 2, folder.File("d.tbx")), Success);
@@ -262,16 +275,19 @@ TEST_F(Save, NamesWithA5CTrailByteStayInTheirFolder)
     const std::string path = watched + "\\\x95\x5C.tbx";
     WriteBytes(path, Bytes { 1 });
     // The new file is made in the same folder under a name of its own, not glued to the 表.
-    FileSystem::SetTemporaryNameSeed(0xABC00);
-    FileSystem::SetFaultHook([](FileSystem::Step step) -> long {
-        if (step == FileSystem::Step::Sync && seenWhileWriting.empty())
-            seenWhileWriting = AnsiNamesIn(watched), std::sort(seenWhileWriting.begin(), seenWhileWriting.end());
-        return 0;
-    });
+    struct Watching : FileSystemWrapper {
+        FileError Sync(Handle file) override
+        {
+            if (seenWhileWriting.empty())
+                seenWhileWriting = AnsiNamesIn(watched), std::sort(seenWhileWriting.begin(), seenWhileWriting.end());
+            return FileSystemWrapper::Sync(file);
+        }
+    } watching;
+    document.SetFileSystem(watching);
+    const std::string next = NextTemporaryNames(1).front();
     ASSERT_EQ(SaveAs(1, 0, path), Success);
-    FileSystem::SetFaultHook(nullptr);
     EXPECT_EQ(ReadBytes(path), As(version10));
-    EXPECT_EQ(seenWhileWriting, (std::vector<std::string> { "~kvABC00.tmp", "\x95\x5C.tbx" }));
+    EXPECT_EQ(seenWhileWriting, (std::vector<std::string> { next, "\x95\x5C.tbx" }));
     EXPECT_EQ(AnsiNamesIn(watched), std::vector<std::string> { "\x95\x5C.tbx" });
     EXPECT_EQ(folder.Names().size(), 2u);
 }

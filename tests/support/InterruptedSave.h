@@ -4,7 +4,6 @@
 // before, and the file torn. Journals go to the state folder that the test names.
 
 #include "engine/SaveJournal.h"
-#include "platform/file/FileSystem.h"
 #include "support/ScratchFolder.h"
 #include "support/TabrixFile.h"
 
@@ -35,16 +34,17 @@ inline void UseStateFolder(const std::string& folder)
 inline std::string LeaveInterruptedSave(const std::string& path, const Bytes& before, const Bytes& torn)
 {
     EXPECT_TRUE(WriteBytes(path, before)) << path;
-    FileSystem::JournalFolder journals;
-    FileSystem::Place place;
-    FileSystem::ScopedHandle file, reader;
-    FileSystem::Facts facts;
+    FileSystem& files = FileSystem::Native();
+    HeldFolder journals(files), folder(files);
+    ScopedHandle file(files), reader(files);
+    FileInfo info;
     // One step after the other, as a braced list evaluates them.
-    for (FileErrorCause cause : { journals.Open(true), place.Open(path), place.OpenLikePlainWrite(file.handle),
-             FileSystem::Examine(file.handle, facts), FileSystem::OpenForReading(file.handle, reader.handle),
-             SaveJournal::Keep(journals, reader.handle, facts),
-             FileSystem::WriteAt(file.handle, 0, torn.data(), torn.size()),
-             FileSystem::CutAt(file.handle, torn.size()) })
-        EXPECT_EQ(cause, FileErrorCause::None) << path;
-    return SaveJournal::Location() + "/" + SaveJournal::NameFor(facts.id);
+    for (const FileError& failed :
+        { files.OpenJournalFolder(Creation::CreateMissing, journals), files.OpenFolder(path, folder),
+            files.OpenLikePlainWrite(folder, FileNameOf(path), Creation::OpenExisting, file.handle),
+            files.Examine(file.handle, info), files.OpenForReading(file.handle, reader.handle),
+            SaveJournal::Write(files, journals, reader.handle, info), files.Seek(file.handle, 0),
+            files.Write(file.handle, torn.data(), torn.size()), files.CutAtPosition(file.handle) })
+        EXPECT_FALSE(failed) << path << " cause " << int(failed.cause);
+    return files.JournalFolderPath() + "/" + SaveJournal::NameFor(info.id);
 }

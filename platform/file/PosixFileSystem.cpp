@@ -1,0 +1,494 @@
+// The POSIX file system. Every step of a save works from the destination's handle and its folder's:
+// new files are made without a name (O_TMPFILE) where the system can, given their name through
+// /proc, and swapped into place with renameat2(RENAME_EXCHANGE), so that the save can check that
+// the entry it replaced was the file it held.
+//
+// CFile's sharing is emulated with flock(2): a file opened for reading holds a shared lock, one
+// opened for writing an exclusive lock, both taken without waiting. The locks are advisory, so
+// programs that take none are not kept out, and two writers exclude each other although the write
+// sharing would let them both in.
+#include "platform/file/CFile.h"
+#include "platform/file/FileSystem.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/sysmacros.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Handle = FileSystem::Handle;
+
+constexpr mode_t privateMode = 0600;
+constexpr mode_t plainMode = 0666;
+constexpr mode_t journalFolderMode = 0700;
+const char journalFolderName[] = "kovrel/journals";
+// A big write goes out in pieces, each handed to the disk at once: the sync at the end of a save
+// then waits for the last piece only.
+constexpr std::size_t writeBackPiece = 4 * 1024 * 1024;
+// renameat2's flags, which older C libraries do not name.
+constexpr unsigned renameNoReplace = 1; // RENAME_NOREPLACE
+constexpr unsigned renameExchange = 2;  // RENAME_EXCHANGE
+
+FileError Errno(int error = errno)
+{
+    return { CauseFromErrno(error), error };
+}
+
+FileError Decided(FileErrorCause cause)
+{
+    return { cause, -1 };
+}
+
+int Fd(Handle handle)
+{
+    return static_cast<int>(handle);
+}
+
+std::string ProcPath(Handle file)
+{
+    return "/proc/self/fd/" + std::to_string(Fd(file));
+}
+
+// What statx says of an entry (flags AT_SYMLINK_NOFOLLOW) or of the handle itself (AT_EMPTY_PATH).
+bool StatOf(int dirfd, const char* name, int flags, struct statx& info)
+{
+    const unsigned wanted = STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_UID | STATX_GID | STATX_INO | STATX_SIZE
+        | STATX_BTIME | STATX_MNT_ID;
+    return ::statx(dirfd, name, flags, wanted, &info) == 0;
+}
+
+Identity IdentityOf(const struct statx& info)
+{
+    // The device as stat(2) gives it, which the names of journals already written are made of.
+    const std::uint64_t device = makedev(info.stx_dev_major, info.stx_dev_minor);
+    const std::uint64_t birth = (info.stx_mask & STATX_BTIME)
+        ? std::uint64_t(info.stx_btime.tv_sec) * 1000000000u + info.stx_btime.tv_nsec
+        : 0;
+    return { device, info.stx_ino, birth };
+}
+
+bool InGroup(gid_t group)
+{
+    if (group == ::getegid())
+        return true;
+    std::vector<gid_t> groups(static_cast<std::size_t>(NGROUPS_MAX));
+    const int count = ::getgroups(static_cast<int>(groups.size()), groups.data());
+    for (int i = 0; i < count; ++i) {
+        if (groups[static_cast<std::size_t>(i)] == group)
+            return true;
+    }
+    return false;
+}
+
+// renameat2 through its system call: older C libraries lack the wrapper.
+int RenameAt2(int dirfd, const char* from, const char* to, unsigned flags)
+{
+    return static_cast<int>(::syscall(SYS_renameat2, dirfd, from, dirfd, to, flags));
+}
+
+// The renameat2 flag is not known to this system or file system.
+bool Unsupported()
+{
+    return errno == EINVAL || errno == ENOSYS;
+}
+
+// The state folder of this user: XDG_STATE_HOME, else ~/.local/state.
+std::string StateHome()
+{
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state && state[0] == '/')
+        return state;
+    const char* home = std::getenv("HOME");
+    if (!home || home[0] != '/') {
+        const struct passwd* user = ::getpwuid(::geteuid());
+        home = user ? user->pw_dir : nullptr;
+    }
+    return home ? std::string(home) + "/.local/state" : std::string();
+}
+
+// Every missing folder of path, each private to this user, and each on the disk with its name:
+// a journal in a folder whose name a power cut takes would be lost with it.
+void MakeFolders(const std::string& path)
+{
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string folder = path.substr(0, slash);
+        if (::mkdir(folder.c_str(), journalFolderMode) == 0) {
+            const int parent = ::open(FolderOf(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            ::fsync(parent);
+            ::close(parent);
+        }
+        if (slash == std::string::npos)
+            return;
+    }
+}
+
+class PosixFileSystem final : public FileSystem {
+public:
+    Promises Provides() const override { return { true, true, true }; }
+
+    FileError Open(const std::string& path, unsigned flags, Handle& file) override
+    {
+        const unsigned access = flags & CFile::accessMask;
+        int mode = access == CFile::modeRead ? O_RDONLY : access == CFile::modeWrite ? O_WRONLY : O_RDWR;
+        // O_CREAT as a plain write passes it, so that the system's rules for sticky folders apply;
+        // the cut waits for the lock.
+        if (flags & CFile::modeCreate)
+            mode |= O_CREAT;
+        const int fd = ::open(path.c_str(), mode | O_CLOEXEC, plainMode);
+        if (fd < 0)
+            return Errno();
+        struct stat info {};
+        int error = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+        if (!error && (flags & CFile::shareMask) != CFile::shareDenyNone
+            && ::flock(fd, (access == CFile::modeRead ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0)
+            error = errno == EWOULDBLOCK ? EBUSY : errno; // held by another file object: a sharing violation
+        // Cut only once the lock is ours, so that a refused open leaves the file alone.
+        if (!error && (flags & CFile::modeCreate) && S_ISREG(info.st_mode) && info.st_size != 0
+            && ::ftruncate(fd, 0) != 0)
+            error = errno;
+        if (error) {
+            ::close(fd);
+            return Errno(error);
+        }
+        file = fd;
+        return {};
+    }
+
+    FileError Read(Handle file, void* buffer, std::size_t count, std::size_t& got) override
+    {
+        for (got = 0; got < count;) {
+            const ssize_t result = ::read(Fd(file), static_cast<char*>(buffer) + got, count - got);
+            if (result < 0 && errno == EINTR)
+                continue;
+            if (result < 0)
+                return Errno();
+            if (result == 0)
+                break;
+            got += static_cast<std::size_t>(result);
+        }
+        return {};
+    }
+
+    FileError Write(Handle file, const void* buffer, std::size_t count) override
+    {
+        const bool piecewise = count > writeBackPiece;
+        for (std::size_t done = 0; done < count;) {
+            const std::size_t piece = piecewise && count - done > writeBackPiece ? writeBackPiece : count - done;
+            const ssize_t result = ::write(Fd(file), static_cast<const char*>(buffer) + done, piece);
+            if (result < 0 && errno == EINTR)
+                continue;
+            if (result < 0)
+                return Errno();
+            if (result == 0)
+                return Decided(FileErrorCause::DiskFull);
+            done += static_cast<std::size_t>(result);
+            if (piecewise)
+                ::sync_file_range(Fd(file), 0, 0, SYNC_FILE_RANGE_WRITE); // only starts the write-back
+        }
+        return {};
+    }
+
+    FileError Seek(Handle file, std::uint64_t offset) override
+    {
+        return ::lseek(Fd(file), off_t(offset), SEEK_SET) < 0 ? Errno() : FileError {};
+    }
+
+    FileError CutAtPosition(Handle file) override
+    {
+        const off_t here = ::lseek(Fd(file), 0, SEEK_CUR);
+        return here < 0 || ::ftruncate(Fd(file), here) != 0 ? Errno() : FileError {};
+    }
+
+    FileError Sync(Handle file) override
+    {
+        // A pipe or a device has nothing to put on a disk: EINVAL says just that.
+        return ::fsync(Fd(file)) != 0 && errno != EINVAL ? Errno() : FileError {};
+    }
+
+    FileError Examine(Handle file, FileInfo& info) override
+    {
+        struct statx found {};
+        if (!StatOf(Fd(file), "", AT_EMPTY_PATH, found))
+            return Errno();
+        info.id = IdentityOf(found);
+        info.regular = S_ISREG(found.stx_mode);
+        info.length = found.stx_size;
+        info.links = found.stx_nlink;
+        info.mine = found.stx_uid == ::geteuid();
+        // The new file can be given this owner and group (root, or the owner in that group), and
+        // no extended attribute holds an ACL or label that it would lack.
+        const uid_t user = ::geteuid();
+        info.recreatable = (user == 0 || (found.stx_uid == user && InGroup(found.stx_gid)))
+            && ::flistxattr(Fd(file), nullptr, 0) <= 0;
+        return {};
+    }
+
+    FileError Lock(Handle file) override
+    {
+        if (::flock(Fd(file), LOCK_EX | LOCK_NB) == 0)
+            return {};
+        // Held by another file object: the sharing violation of Windows.
+        return errno == EWOULDBLOCK ? FileError { FileErrorCause::SharingViolation, errno } : Errno();
+    }
+
+    FileError OpenForReading(Handle file, Handle& reader) override
+    {
+        // Opening the handle's own /proc entry checks this user's rights on that very file.
+        const int fd = ::open(ProcPath(file).c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return Errno();
+        reader = fd;
+        return {};
+    }
+
+    FileError CarryAttributes(Handle from, Handle to) override
+    {
+        struct stat old {};
+        // Owner first: a change of owner clears the set-id bits that the mode then gives back.
+        if (::fstat(Fd(from), &old) != 0 || ::fchown(Fd(to), old.st_uid, old.st_gid) != 0
+            || ::fchmod(Fd(to), old.st_mode & 07777) != 0)
+            return Errno();
+        return {};
+    }
+
+    FileError Close(Handle file) override
+    {
+        // The lock goes with the descriptor.
+        return ::close(Fd(file)) != 0 && errno != EINTR ? Errno() : FileError {};
+    }
+
+    FileError OpenFolder(const std::string& path, HeldFolder& folder) override
+    {
+        folder.path = FolderOf(path);
+        const int fd = ::open(folder.path.empty() ? "." : folder.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            return Errno();
+        folder.handle = fd;
+        return {};
+    }
+
+    FileError OpenJournalFolder(Creation creation, HeldFolder& folder) override
+    {
+        const std::string path = JournalFolderPath();
+        if (path.empty())
+            return Decided(FileErrorCause::FileNotFound);
+        if (creation == Creation::CreateMissing)
+            MakeFolders(path);
+        const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            return Errno();
+        folder.handle = fd;
+        folder.path = path + "/";
+        struct stat info {};
+        if (::fstat(fd, &info) != 0)
+            return Errno();
+        if (info.st_uid != ::geteuid())
+            return Decided(FileErrorCause::AccessDenied);
+        // Our own folder, opened to others by hand: closed again.
+        if ((info.st_mode & 077) != 0 && ::fchmod(fd, journalFolderMode) != 0)
+            return Errno();
+        return {};
+    }
+
+    std::string JournalFolderPath() override
+    {
+        const std::string state = StateHome();
+        return state.empty() ? std::string() : state + "/" + journalFolderName;
+    }
+
+    Entry Look(const HeldFolder& folder, const std::string& name) override
+    {
+        struct statx found {
+        }, self {};
+        Entry entry;
+        if (!StatOf(Fd(folder.handle), name.c_str(), AT_SYMLINK_NOFOLLOW, found)) {
+            entry.kind = errno == ENOENT ? Entry::Kind::None : Entry::Kind::Other;
+            return entry;
+        }
+        // A file mounted over the name cannot be renamed over.
+        const bool mounted = StatOf(Fd(folder.handle), "", AT_EMPTY_PATH, self) && (found.stx_mask & STATX_MNT_ID)
+            && found.stx_mnt_id != self.stx_mnt_id;
+        entry.kind = S_ISREG(found.stx_mode) && !mounted ? Entry::Kind::File : Entry::Kind::Other;
+        entry.id = IdentityOf(found);
+        return entry;
+    }
+
+    FileError OpenLikePlainWrite(const HeldFolder& folder, const std::string& name, Creation creation,
+        Handle& file) override
+    {
+        // O_CREAT as a plain write passes it, so that protected_regular and protected_fifos apply;
+        // no O_TRUNC: the old bytes stay until the save has kept them.
+        const int create = creation == Creation::CreateMissing ? O_CREAT : 0;
+        const int fd = ::openat(Fd(folder.handle), name.c_str(), O_WRONLY | create | O_NOCTTY | O_CLOEXEC, plainMode);
+        if (fd < 0)
+            return Errno();
+        struct stat info {};
+        // Windows refuses to open a folder as a file: so do we.
+        const int error = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+        if (error) {
+            ::close(fd);
+            return Errno(error);
+        }
+        file = fd;
+        return {};
+    }
+
+    FileError OpenNamed(const HeldFolder& folder, const std::string& name, Handle& file) override
+    {
+        const int fd
+            = ::openat(Fd(folder.handle), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            return errno == ELOOP ? Decided(FileErrorCause::AccessDenied) : Errno();
+        file = fd;
+        return {};
+    }
+
+    FileError MakeUnnamed(const HeldFolder& folder, Visibility visibility, UnnamedFile& file) override
+    {
+        // A plain create's mode passes the umask and the folder's default ACL, as O_TMPFILE does.
+        const mode_t mode = visibility == Visibility::Private ? privateMode : plainMode;
+        file.temporaryName.clear();
+        if (::access("/proc/self/fd", X_OK) == 0) {
+            const int fd = ::openat(Fd(folder.handle), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+            if (fd >= 0) {
+                file.handle = fd;
+                return {};
+            }
+            // Not every file system makes files without a name; a refusal is final.
+            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+                return Errno();
+        }
+        int error = EEXIST;
+        for (int attempt = 0; attempt < nameAttempts && error == EEXIST; ++attempt) {
+            file.temporaryName = TemporaryName();
+            const int fd = ::openat(Fd(folder.handle), file.temporaryName.c_str(),
+                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+            error = fd >= 0 ? 0 : errno;
+            if (fd >= 0)
+                file.handle = fd;
+        }
+        if (error)
+            file.temporaryName.clear();
+        return error ? Errno(error) : FileError {};
+    }
+
+    FileError Publish(const HeldFolder& folder, UnnamedFile& file, const std::string& name, Publishing how,
+        const Identity& replaced) override
+    {
+        const int dirfd = Fd(folder.handle);
+        const bool unnamed = file.temporaryName.empty();
+        // Straight under its name where it may only take a free one, or where none is taken, so
+        // that a kill leaves no other name behind.
+        if (unnamed && how != Publishing::Exchanging) {
+            if (::linkat(AT_FDCWD, ProcPath(file.handle).c_str(), dirfd, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                return {};
+            if (how == Publishing::IfFree || errno != EEXIST)
+                return Errno();
+        }
+        if (unnamed) {
+            if (FileError failed = LinkUnderTemporaryName(dirfd, file))
+                return failed;
+        }
+        const char* from = file.temporaryName.c_str();
+        if (how == Publishing::Exchanging)
+            return Exchange(folder, file, name, replaced);
+        const unsigned flags = how == Publishing::IfFree ? renameNoReplace : 0;
+        if (RenameAt2(dirfd, from, name.c_str(), flags) != 0) {
+            // No renameat2 here: a link fails on a taken name just as well.
+            if (!Unsupported() || ::linkat(dirfd, from, dirfd, name.c_str(), 0) != 0)
+                return Errno();
+            ::unlinkat(dirfd, from, 0);
+        }
+        file.temporaryName.clear();
+        return {};
+    }
+
+    FileError Remove(const HeldFolder& folder, const std::string& name) override
+    {
+        return ::unlinkat(Fd(folder.handle), name.c_str(), 0) != 0 ? Errno() : FileError {};
+    }
+
+    FileError SyncFolder(const HeldFolder& folder) override
+    {
+        // A folder opened for no access cannot be synced: it is opened for it. Some file systems
+        // cannot sync a folder at all, and a folder we may not read cannot be: no failure of ours.
+        const int fd = ::openat(Fd(folder.handle), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            return {};
+        const int error = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
+        ::close(fd);
+        return error ? Errno(error) : FileError {};
+    }
+
+    void Discard(const HeldFolder& folder, UnnamedFile& file) override
+    {
+        file.Reset();
+        if (!file.temporaryName.empty())
+            ::unlinkat(Fd(folder.handle), file.temporaryName.c_str(), 0);
+        file.temporaryName.clear();
+    }
+
+private:
+    // Links an unnamed file into the folder under a fresh temporary name.
+    FileError LinkUnderTemporaryName(int dirfd, UnnamedFile& file)
+    {
+        const std::string self = ProcPath(file.handle);
+        int error = EEXIST;
+        for (int attempt = 0; attempt < nameAttempts && error == EEXIST; ++attempt) {
+            file.temporaryName = TemporaryName();
+            error = ::linkat(AT_FDCWD, self.c_str(), dirfd, file.temporaryName.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0
+                                                                                                                : errno;
+        }
+        if (error)
+            file.temporaryName.clear();
+        return error ? Errno(error) : FileError {};
+    }
+
+    // Swapped in one step; what comes out under the temporary name must be the replaced file, or
+    // the two go back.
+    FileError Exchange(const HeldFolder& folder, UnnamedFile& file, const std::string& name, const Identity& replaced)
+    {
+        const int dirfd = Fd(folder.handle);
+        const char* from = file.temporaryName.c_str();
+        if (RenameAt2(dirfd, from, name.c_str(), renameExchange) == 0) {
+            if (IsFile(Look(folder, file.temporaryName), replaced)) {
+                ::unlinkat(dirfd, from, 0);
+                file.temporaryName.clear();
+                return {};
+            }
+            RenameAt2(dirfd, from, name.c_str(), renameExchange);
+            return Decided(FileErrorCause::SharingViolation);
+        }
+        if (!Unsupported())
+            return Errno();
+        // No exchange on this file system: the entry is checked just before the rename.
+        if (!IsFile(Look(folder, name), replaced))
+            return Decided(FileErrorCause::SharingViolation);
+        if (::renameat(dirfd, from, dirfd, name.c_str()) != 0)
+            return Errno();
+        file.temporaryName.clear();
+        return {};
+    }
+};
+
+}
+
+FileSystem& FileSystem::Native()
+{
+    static PosixFileSystem native;
+    return native;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
