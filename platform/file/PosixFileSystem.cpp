@@ -89,6 +89,13 @@ bool InGroup(gid_t group)
     return false;
 }
 
+// What fstat says of an opened name, and EISDIR for a folder: Windows refuses to open a folder as
+// a file, and so do we.
+int FolderRefused(int fd, struct stat& info)
+{
+    return ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+}
+
 // renameat2 through its system call: older C libraries lack the wrapper.
 int RenameAt2(int dirfd, const char* from, const char* to, unsigned flags)
 {
@@ -146,7 +153,7 @@ public:
         if (fd < 0)
             return Errno();
         struct stat info {};
-        int error = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+        int error = FolderRefused(fd, info);
         if (!error && (flags & CFile::shareMask) != CFile::shareDenyNone
             && ::flock(fd, (access == CFile::modeRead ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0)
             error = errno == EWOULDBLOCK ? EBUSY : errno; // held by another file object: a sharing violation
@@ -331,9 +338,7 @@ public:
         if (fd < 0)
             return Errno();
         struct stat info {};
-        // Windows refuses to open a folder as a file: so do we.
-        const int error = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
-        if (error) {
+        if (const int error = FolderRefused(fd, info)) {
             ::close(fd);
             return Errno(error);
         }
@@ -366,18 +371,13 @@ public:
             if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
                 return Errno();
         }
-        int error = EEXIST;
-        for (int attempt = 0; attempt < nameAttempts && error == EEXIST; ++attempt) {
-            file.temporaryName = TemporaryName();
-            const int fd = ::openat(Fd(folder.handle), file.temporaryName.c_str(),
-                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-            error = fd >= 0 ? 0 : errno;
+        return UnderTemporaryName(file, [&](const char* name) {
+            const int fd
+                = ::openat(Fd(folder.handle), name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
             if (fd >= 0)
                 file.handle = fd;
-        }
-        if (error)
-            file.temporaryName.clear();
-        return error ? Errno(error) : FileError {};
+            return fd >= 0;
+        });
     }
 
     FileError Publish(const HeldFolder& folder, UnnamedFile& file, const std::string& name, Publishing how,
@@ -437,19 +437,27 @@ public:
     }
 
 private:
-    // Links an unnamed file into the folder under a fresh temporary name.
-    FileError LinkUnderTemporaryName(int dirfd, UnnamedFile& file)
+    // Gives the file a fresh temporary name by `made`, which takes a name and tells whether it
+    // made it; a name taken already is skipped.
+    template<class Make>
+    FileError UnderTemporaryName(UnnamedFile& file, Make made)
     {
-        const std::string self = ProcPath(file.handle);
         int error = EEXIST;
         for (int attempt = 0; attempt < nameAttempts && error == EEXIST; ++attempt) {
             file.temporaryName = TemporaryName();
-            error = ::linkat(AT_FDCWD, self.c_str(), dirfd, file.temporaryName.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0
-                                                                                                                : errno;
+            error = made(file.temporaryName.c_str()) ? 0 : errno;
         }
         if (error)
             file.temporaryName.clear();
         return error ? Errno(error) : FileError {};
+    }
+
+    // Links an unnamed file into the folder under a fresh temporary name.
+    FileError LinkUnderTemporaryName(int dirfd, UnnamedFile& file)
+    {
+        const std::string self = ProcPath(file.handle);
+        return UnderTemporaryName(file,
+            [&](const char* name) { return ::linkat(AT_FDCWD, self.c_str(), dirfd, name, AT_SYMLINK_FOLLOW) == 0; });
     }
 
     // Swapped in one step; what comes out under the temporary name must be the replaced file, or
