@@ -3,9 +3,12 @@
 
 #include "app/VersionText.h"
 #include "app/resource.h"
+#include "engine/ConversionNotes.h"
 #include "engine/FormatVersion.h"
+#include "engine/Messages.h"
 #include "engine/TabrixDocument.h"
 #include "platform/ui/AnsiText.h"
+#include "platform/ui/CWinApp.h"
 #include "platform/ui/DialogServices.h"
 #include "platform/ui/ShellFiles.h"
 
@@ -135,6 +138,27 @@ void ReportStatus(ConvStatus status)
     GetStatusMessage(status, message);
     if (!message.empty())
         GetDialogServices().ShowMessageBox(AnsiFromShiftJis(message).c_str(), 0);
+}
+
+// Every value of the record that the target cannot keep, in the engine's own Japanese words as
+// tbxconv names them, one line each, then the question; "" when the conversion keeps everything.
+std::string LossQuestion(const TabrixRecord& record, FormatVersion target)
+{
+    unsigned notes = ConversionNotesOf(record, target);
+    if (notes == 0)
+        return {};
+    std::string text;
+    for (ConversionNote note : conversionNotes)
+        if (notes & note)
+            text += AnsiFromShiftJis(NoteMessage(note, Language::Japanese)) + "\n";
+    return text + LoadResourceString(IDS_CONVERT_ANYWAY);
+}
+
+// No is the default: a hasty Enter on the box writes nothing.
+bool UserConfirms(const std::string& question)
+{
+    constexpr UINT questionType = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2;
+    return question.empty() || GetDialogServices().ShowMessageBox(question.c_str(), questionType) == IDYES;
 }
 
 TabrixDocument* NewDocument(const std::string& path)
@@ -298,6 +322,12 @@ void ConverterDialog::OnOK()
     std::string destination = GetDlgItemText(IDC_DEST_PATH);
     if (destination.empty()) {
         EnableOkButton(*this, false);
+        return;
+    }
+    if (!UserConfirms(LossQuestion(document->GetRecord(), target))) {
+        // Nothing written and nothing changed: OK again is the way to a second thought.
+        if (HWND ok = GetDlgItem(IDOK); IsWindowEnabled(ok))
+            SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(ok), TRUE);
         return;
     }
     document->SetTargetVersion(VersionMajor(target), VersionMinor(target));

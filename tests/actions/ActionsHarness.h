@@ -52,8 +52,9 @@ private:
     std::function<void(ActionsDialog&)> body;
 };
 
-// Owns the dialog, its scripted services and a folder of sample files: v12 (1.2, W4 6), v10
-// (the old layout, W4 5) and broken (v12 cut short); destination does not exist yet.
+// Owns the dialog, its scripted services and a folder of sample files: v12 (1.2, W4 4: nothing is
+// lost to 1.1), v10 (the old layout, W4 5) and broken (v12 cut short); destination does not
+// exist yet.
 class Actions : public ::testing::Test {
 protected:
     // Browses for path and confirms it in the (scripted) open dialog.
@@ -73,9 +74,9 @@ protected:
 
     ScratchFolder folder;
     ScriptedServices services;
-    const Bytes file12 = NewLayout(Sample(6), version12);
-    // What converting v12 to 1.1 writes: the target version, and W4 6 mapped to 3.
-    const Bytes converted11 = NewLayout(Sample(3), version11);
+    const Bytes file12 = NewLayout(Sample(4), version12);
+    // What converting v12 to 1.1 writes: the same fields under the target version.
+    const Bytes converted11 = NewLayout(Sample(4), version11);
     const std::string v12 = folder.Write("v12.tbx", file12);
     const std::string v10 = folder.Write("v10.tbx", OldLayout(Sample(5, 0x00051234)));
     const std::string broken = folder.Write("broken.tbx", Bytes(file12.begin(), file12.begin() + 200));

@@ -12,6 +12,7 @@ ScriptedServices::~ScriptedServices()
 {
     SetDialogServices(previous);
     EXPECT_TRUE(answers.empty()) << answers.size() << " file dialog answers were not asked for";
+    EXPECT_TRUE(buttons.empty()) << buttons.size() << " answers to questions were not asked for";
 }
 
 INT_PTR ScriptedServices::RunFileDialog(bool open, const char* defaultExtension, const std::string& initialName,
@@ -35,7 +36,13 @@ INT_PTR ScriptedServices::RunFileDialog(bool open, const char* defaultExtension,
 int ScriptedServices::ShowMessageBox(const char* text, UINT type)
 {
     messageBoxes.push_back({ text, type, waitCursorLevel });
-    return realMessageBoxes ? system->ShowMessageBox(text, type) : IDOK;
+    if (realMessageBoxes)
+        return system->ShowMessageBox(text, type);
+    if ((type & MB_TYPEMASK) == MB_OK || buttons.empty())
+        return IDOK;
+    int button = buttons.front();
+    buttons.pop_front();
+    return button;
 }
 
 void ScriptedServices::DoWaitCursor(int change)

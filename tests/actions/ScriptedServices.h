@@ -39,6 +39,8 @@ public:
     void Confirm(const std::string& path) { answers.push_back(path); }
     // The next file dialog is cancelled.
     void Cancel() { answers.push_back(std::nullopt); }
+    // The next question (a box with more than OK) is answered with this button; unanswered, IDOK.
+    void Answer(int button) { buttons.push_back(button); }
 
     INT_PTR RunFileDialog(bool open, const char* defaultExtension, const std::string& initialName, DWORD flags,
         const char* filter, HWND owner, std::string& path) override;
@@ -54,6 +56,7 @@ public:
 
 private:
     std::deque<std::optional<std::string>> answers;
+    std::deque<int> buttons;
     DialogServices* previous = nullptr;
     DialogServices* system = nullptr;
 };

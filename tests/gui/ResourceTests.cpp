@@ -132,10 +132,11 @@ TEST_F(KovrelResourceTest, EveryResourceIsJapanese)
         EXPECT_NE(FindResourceExW(module, type, name, japanese), nullptr) << reinterpret_cast<ULONG_PTR>(name);
 }
 
-TEST_F(KovrelResourceTest, StringTableHoldsTheAboutItemAndTheFrameworkTexts)
+TEST_F(KovrelResourceTest, StringTableHoldsTheAboutItemTheQuestionAndTheFrameworkTexts)
 {
     const std::pair<UINT, const wchar_t*> strings[] = {
         { 101, L"ﾊﾞｰｼﾞｮﾝ情報(Kovrel) (&A)..." },
+        { 103, L"それでも変換しますか？" },
         { 61446, L"無題のﾌｧｲﾙ" },
         { 61475, L"ﾒﾓﾘが不足しています。" },
         { 61703, L"ﾍﾙﾌﾟの起動に失敗しました。" },

@@ -44,7 +44,7 @@ TEST_F(LocaleEndToEnd, EveryLabelAndTheAboutBoxAreJapanese)
 
 TEST_F(LocaleEndToEnd, NamesOutsideCodePage932LoadConvertAndReport)
 {
-    const Bytes file12 = NewLayout(Sample(6), version12);
+    const Bytes file12 = NewLayout(Sample(4), version12);
     const Path source = Write(L"源 ア ☃.tbx", file12);
     const Path destination = folder / L"源 ヂ ☃.tbx"; // ア, ヂ: one name by code page 932 folding
     const Path broken = Write(L"壊 ☃.tbx", Bytes(file12.begin(), file12.begin() + 200));
@@ -67,7 +67,7 @@ TEST_F(LocaleEndToEnd, NamesOutsideCodePage932LoadConvertAndReport)
     ASSERT_TRUE(OkBecomes(true));
     driver::Click(Item(IDOK));
     Bytes written;
-    EXPECT_TRUE(driver::WaitFor([&] { return (written = ReadBytes(destination)) == NewLayout(Sample(3), version11); }))
+    EXPECT_TRUE(driver::WaitFor([&] { return (written = ReadBytes(destination)) == NewLayout(Sample(4), version11); }))
         << "written: " << written.size() << " bytes";
     ASSERT_TRUE(OkBecomes(false));
 
@@ -107,7 +107,7 @@ protected:
         over ? GetWindowRect(over, &a) : SystemParametersInfoW(SPI_GETWORKAREA, 0, &a, 0);
         return std::abs(r.left + r.right - a.left - a.right) <= 2 && std::abs(r.top + r.bottom - a.top - a.bottom) <= 2;
     }
-    const Path source = Write(L"長い名前の源 ア ☃ with blanks, and a long tail.tbx", NewLayout(Sample(6), version12));
+    const Path source = Write(L"長い名前の源 ア ☃ with blanks, and a long tail.tbx", NewLayout(Sample(4), version12));
 };
 
 TEST_F(HandOver, CommandLineFileCentredWindowsTheLabelAndEnterOnTheKeyboard)
@@ -131,7 +131,7 @@ TEST_F(HandOver, CommandLineFileCentredWindowsTheLabelAndEnterOnTheKeyboard)
     ASSERT_TRUE(ChooseVersion(L"1.1") && OkBecomes(true));
     PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDOK)), TRUE);
     ASSERT_TRUE(TypeKeys("Return"));
-    ASSERT_TRUE(driver::WaitFor([&] { return ReadBytes(destination) == NewLayout(Sample(3), version11); }))
+    ASSERT_TRUE(driver::WaitFor([&] { return ReadBytes(destination) == NewLayout(Sample(4), version11); }))
         << "Enter on OK";
     std::filesystem::remove(destination);
     ASSERT_TRUE(OkBecomes(false) && TypeKeys("Return Return"));
