@@ -7,6 +7,7 @@
 #include "engine/TabrixDocument.h"
 #include "platform/ui/CWinApp.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 namespace {
@@ -17,6 +18,16 @@ static_assert(ICON_BIG == 1 && ICON_SMALL == 0);
 // Posted by OnInitDialog: the file of the command line loads once the dialog shows, so that its
 // message box, if any, has the dialog to stand on.
 constexpr UINT openAtStartMessage = WM_APP;
+// Sent by the source field for an Enter that it takes, so that the load runs as a handler of the
+// dialog, where a failure that escapes is reported.
+constexpr UINT sourceEnterMessage = WM_APP + 1;
+constexpr UINT_PTR sourceFieldSubclass = 1;
+
+bool IsEnterKeyDown(LPARAM lParam)
+{
+    const MSG* key = reinterpret_cast<const MSG*>(lParam);
+    return key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN;
+}
 }
 
 BEGIN_MESSAGE_MAP(ConverterDialog, CDialog)
@@ -25,6 +36,7 @@ ON_WM_PAINT()
 ON_WM_QUERYDRAGICON()
 ON_WM_DROPFILES()
 ON_MESSAGE(openAtStartMessage, OnOpenAtStart)
+ON_MESSAGE(sourceEnterMessage, OnSourceFieldEnter)
 ON_BN_CLICKED(IDC_DEST_BROWSE, OnBrowseDestination)
 ON_BN_CLICKED(IDC_SOURCE_BROWSE, OnBrowseSource)
 ON_BN_CLICKED(IDC_CLOSE, OnCloseButton)
@@ -62,6 +74,8 @@ BOOL ConverterDialog::OnInitDialog()
     FillVersionList();
 
     EnableWindow(GetDlgItem(IDOK), FALSE);
+    SetWindowSubclass(GetDlgItem(IDC_SOURCE_PATH), SourceFieldProcedure, sourceFieldSubclass,
+        reinterpret_cast<DWORD_PTR>(this));
     DragAcceptFiles(m_hWnd, TRUE);
     if (!fileToOpen.empty())
         PostMessageA(m_hWnd, openAtStartMessage, 0, 0);
@@ -75,6 +89,32 @@ LRESULT ConverterDialog::OnOpenAtStart(WPARAM, LPARAM)
     if (!path.empty())
         OpenSource(path);
     return 0;
+}
+
+LRESULT CALLBACK ConverterDialog::SourceFieldProcedure(HWND field, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+    DWORD_PTR data)
+{
+    const auto* dialog = reinterpret_cast<const ConverterDialog*>(data);
+    switch (message) {
+    case WM_GETDLGCODE:
+        if (IsEnterKeyDown(lParam) && dialog->SourceFieldTakesEnter())
+            return DefSubclassProc(field, message, wParam, lParam) | DLGC_WANTMESSAGE;
+        break;
+    case WM_KEYDOWN:
+        if (wParam == VK_RETURN) {
+            ::SendMessageA(GetParent(field), sourceEnterMessage, 0, 0);
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+        if (wParam == '\r')
+            return 0; // the Enter just taken: a single-line field has no line to break
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(field, SourceFieldProcedure, sourceFieldSubclass);
+        break;
+    }
+    return DefSubclassProc(field, message, wParam, lParam);
 }
 
 void ConverterDialog::AppendAboutItem()

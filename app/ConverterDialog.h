@@ -34,6 +34,10 @@ protected:
     ConvStatus LoadSource(const std::string& path);
     void OnBrowseDestination();
     void OnSourcePathChanged();
+    // Enter in the source field: loads what it names as a confirmed browse does, unless that is
+    // the loaded file, where Enter is the dialog's as before.
+    bool SourceFieldTakesEnter() const;
+    LRESULT OnSourceFieldEnter(WPARAM, LPARAM);
     void OnInputChanged();
     BOOL CanConvert();
     void OnCloseButton();
@@ -46,6 +50,10 @@ protected:
     void ShowSourceVersion();
     // A path the program puts in a field, scrolled so that its file name shows.
     void FillPathField(int id, const std::string& path);
+    // The source field's own handling of Enter; the dialog manager gives it the key only when
+    // the field asks for it.
+    static LRESULT CALLBACK SourceFieldProcedure(HWND field, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+        DWORD_PTR dialog);
 
     std::string versionFormat;
     TabrixDocument* document = nullptr;

@@ -217,6 +217,30 @@ ConvStatus ConverterDialog::LoadSource(const std::string& path)
     return document->Load();
 }
 
+bool ConverterDialog::SourceFieldTakesEnter() const
+{
+    // An empty field names nothing to load. Asked from inside the dialog manager, where nothing
+    // may escape: Enter then stays the dialog's.
+    try {
+        return GetWindowTextLengthA(GetDlgItem(IDC_SOURCE_PATH)) > 0
+            && !SourceFieldNamesLoadedDocument(*this, document);
+    } catch (...) {
+        return false;
+    }
+}
+
+LRESULT ConverterDialog::OnSourceFieldEnter(WPARAM, LPARAM)
+{
+    if (!SourceFieldTakesEnter())
+        return 0;
+    // The full path, as a browse gives it; a text that does not resolve is loaded as typed, and
+    // the load says what is wrong with it.
+    std::string typed = GetDlgItemText(IDC_SOURCE_PATH);
+    TextBuffer fullPath = NewPathBuffer();
+    OpenSource(ResolveFullPath(typed, fullPath) ? std::string(fullPath.Text()) : typed);
+    return 0;
+}
+
 void ConverterDialog::OnBrowseDestination()
 {
     std::string path;

@@ -46,3 +46,10 @@ void ActionsDialog::SendOk()
 {
     SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(Item(IDOK)));
 }
+
+void ActionsDialog::PressEnter(int id)
+{
+    ::SetFocus(Item(id));
+    MSG key { Item(id), WM_KEYDOWN, VK_RETURN, 0x001C0001, 0, {} };
+    IsDialogMessageA(m_hWnd, &key);
+}

@@ -41,6 +41,8 @@ public:
     void Choose(const std::string& version);
     // The command that OK and the Enter key send, whether or not the button is enabled.
     void SendOk();
+    // Enter on a control with the focus, handed to the dialog manager as the modal loop does.
+    void PressEnter(int id);
 
     TabrixDocument* Document() const { return document; }
     BOOL CanConvert() { return ConverterDialog::CanConvert(); }

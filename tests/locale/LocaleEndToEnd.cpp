@@ -1,6 +1,7 @@
 // Kovrel.exe under any locale: run by CMake under a Japanese and an English one. Every text is
 // read back as UTF-16, and the files' folder and names hold characters outside code page 932.
-// HandOver: a file on the command line, centred windows, the label beside a typed path, Enter.
+// HandOver: a file on the command line, centred windows, the label beside a typed path, Enter on
+// OK, on the question and in the source field.
 #include "support/ConverterProcess.h"
 
 namespace {
@@ -90,12 +91,12 @@ protected:
     HandOver() { arguments = L"\"" + source.wstring() + L"\""; }
     // Keys on the display's keyboard (xdotool), as a user's come, unlike posted ones. Wine gives no
     // handle to wait for a Unix program on: true once it has left its mark.
-    bool TypeKeys(const std::string& keys)
+    bool TypeKeys(const std::string& keys, const std::string& window = "^Tabrix")
     {
         std::string done = "/tmp/kovrel-keys-" + std::to_string(GetCurrentProcessId());
         driver::Process xdotool;
         return xdotool.Start("/bin/sh", {},
-                   driver::Widen("-c \"xdotool search --name ^Tabrix windowfocus --sync key --delay 200 " + keys
+                   driver::Widen("-c \"xdotool search --name " + window + " windowfocus --sync key --delay 200 " + keys
                        + " && touch " + done + "\""))
             && driver::WaitFor([&] { return std::filesystem::remove(driver::WindowsPathOf(done)); }, 10000);
     }
@@ -140,6 +141,35 @@ TEST_F(HandOver, CommandLineFileCentredWindowsTheLabelAndEnterOnTheKeyboard)
     PostMessageW(dialog, WM_SYSCOMMAND, aboutCommand, 0);
     HWND about = WaitForOwned(false);
     EXPECT_TRUE(about && Centred(about, dialog)) << "the about box over the converter";
+}
+
+TEST_F(HandOver, TheQuestionAndEnterInTheSourceFieldOnTheKeyboard)
+{
+    const Path destination = folder / L"変換 ☃.tbx";
+    driver::SetWideText(Item(IDC_DEST_PATH), destination.wstring());
+    ASSERT_TRUE(driver::WaitFor([&] { return ItemText(IDC_SOURCE_VERSION) == L"1.2"; }) && ChooseVersion(L"1.0"));
+    PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDOK)), TRUE);
+    // Enter on OK asks first. Enter on the question is No, its default: nothing is written and
+    // the focus is on OK again. y is Yes.
+    const std::wstring question = L"拡張ワード X1..X4 は書き込まれませんでした\n"
+                                  L"末尾ワード T1..T3 は書き込まれませんでした\nそれでも変換しますか？";
+    ASSERT_TRUE(OkBecomes(true) && TypeKeys("Return"));
+    HWND box = ExpectBox(question, true);
+    ASSERT_TRUE(box && TypeKeys("Return", "^Kovrel$") && driver::WaitFor([&] { return !IsWindow(box); }));
+    ASSERT_TRUE(driver::WaitFor([&] { return FocusOf(dialog) == Item(IDOK); })) << "the focus is not on OK";
+    EXPECT_FALSE(std::filesystem::exists(destination) || !IsWindowEnabled(Item(IDOK))) << "No converted";
+    ASSERT_TRUE(TypeKeys("Return"));
+    box = ExpectBox(question, true);
+    ASSERT_TRUE(box && TypeKeys("y", "^Kovrel$"));
+    EXPECT_TRUE(driver::WaitFor([&] { return ReadBytes(destination) == OldLayout(Sample(4)); })) << "Yes";
+    // Enter in the source field while OK is disabled loads the name typed there, relative to the
+    // folder Kovrel runs in; the focus stays in the field.
+    const Path other = Write(L"other ☃.tbx", NewLayout(Sample(4), version11));
+    driver::SetWideText(Item(IDC_SOURCE_PATH), other.filename().wstring());
+    PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_SOURCE_PATH)), TRUE);
+    ASSERT_TRUE(OkBecomes(false) && TypeKeys("Return"));
+    EXPECT_TRUE(driver::WaitFor([&] { return ItemText(IDC_SOURCE_VERSION) == L"1.1"; })) << "nothing loaded";
+    EXPECT_TRUE(ItemText(IDC_SOURCE_PATH) == other.wstring() && FocusOf(dialog) == Item(IDC_SOURCE_PATH));
 }
 
 }

@@ -68,16 +68,26 @@ protected:
         return driver::WideText(list) == text;
     }
 
-    // The program's message box over the dialog, which it holds until its only button, OK, closes it.
-    void ExpectMessage(const std::wstring& text)
+    // The program's message box over the dialog, which it holds: only OK, or for a question Yes
+    // and No with No the default. Null when none shows.
+    HWND ExpectBox(const std::wstring& text, bool question)
     {
         HWND box = WaitForOwned(false);
-        ASSERT_NE(box, nullptr) << "no message box";
+        EXPECT_NE(box, nullptr) << "no message box";
         EXPECT_EQ(driver::WideText(box), L"Kovrel");
         EXPECT_EQ(driver::WideText(GetDlgItem(box, messageTextId)), text);
-        EXPECT_FALSE(GetDlgItem(box, IDCANCEL) && IsWindowVisible(GetDlgItem(box, IDCANCEL))) << "more than OK";
+        auto shown = [&](int id) { return GetDlgItem(box, id) && IsWindowVisible(GetDlgItem(box, id)); };
+        EXPECT_TRUE(shown(IDOK) != question && shown(IDYES) == question && shown(IDNO) == question && !shown(IDCANCEL));
+        EXPECT_EQ(question, (GetWindowLongW(GetDlgItem(box, IDNO), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON);
         EXPECT_FALSE(IsWindowEnabled(dialog)) << "the box does not hold the dialog";
-        driver::Click(GetDlgItem(box, IDOK));
+        return box;
+    }
+    // The box closed with a click on button.
+    void ExpectMessage(const std::wstring& text, int button = IDOK)
+    {
+        HWND box = ExpectBox(text, button != IDOK);
+        ASSERT_NE(box, nullptr);
+        driver::Click(GetDlgItem(box, button));
         ASSERT_TRUE(driver::WaitFor([&] { return !IsWindow(box); })) << "the message box stayed";
     }
 
