@@ -1,7 +1,7 @@
 // A conversion that cannot keep a value asks first, naming each such value as tbxconv does.
 #include "actions/ActionsHarness.h"
 #include "engine/Messages.h"
-#include "platform/AnsiText.h"
+#include "platform/ui/AnsiText.h"
 #include "support/DriverWindows.h"
 
 #include <tuple>
