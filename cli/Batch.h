@@ -13,7 +13,8 @@ class TabrixDocument;
 struct FileOutcome {
     ConvStatus status = Success;
     const std::string* failedPath = nullptr;
-    unsigned notes = 0; // the ConversionNotes of a conversion that succeeded
+    unsigned notes = 0;   // the ConversionNotes of a conversion that succeeded, or that was refused
+    bool refused = false; // --strict: it would not have kept every value, so nothing was written
 };
 
 using ConvertFile = std::function<FileOutcome(std::size_t index, TabrixDocument& document)>;

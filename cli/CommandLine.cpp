@@ -9,9 +9,10 @@ using Check = std::string (*)(const CommandLine& command);
 using Set = std::string (*)(CommandLine& command, const std::string& value);
 
 // One command or option of the command line. A command's check runs on the whole command line;
-// an option belongs to one command and its set takes the option's value.
+// an option belongs to one command and its set takes the option's value; a flag is an option
+// without a value.
 struct Row {
-    enum Kind { Answer, Command, Option } kind;
+    enum Kind { Answer, Command, Option, Flag } kind;
     std::string_view name;
     Action action; // what an answer or a command asks for; the command an option belongs to
     Check check = nullptr;
@@ -66,6 +67,12 @@ std::string SetTarget(CommandLine& command, const std::string& version)
     return "";
 }
 
+std::string SetStrict(CommandLine& command, const std::string&)
+{
+    command.strict = true;
+    return "";
+}
+
 std::string SetOutDir(CommandLine& command, const std::string& folder)
 {
     if (command.outDir)
@@ -90,6 +97,7 @@ const Row rows[] = {
     { Row::Command, "recover",   Action::Recover, CheckRecover },
     { Row::Option,  "--to",      Action::Convert, nullptr, SetTarget, "a version" },
     { Row::Option,  "--out-dir", Action::Convert, nullptr, SetOutDir, "a folder" },
+    { Row::Flag,    "--strict",  Action::Convert, nullptr, SetStrict },
 };
 // clang-format on
 
@@ -101,10 +109,13 @@ const Row* Find(Row::Kind kind, std::string_view name)
     return nullptr;
 }
 
-// What the value-taking option arg ("--name" or "--name=value") names, among action's options.
+// What the option arg ("--name", or "--name=value" for one that takes a value) names, among
+// action's options.
 const Row* FindOption(Action action, std::string_view arg)
 {
-    const Row* row = Find(Row::Option, arg.substr(0, arg.find('=')));
+    const Row* row = Find(Row::Flag, arg);
+    if (!row)
+        row = Find(Row::Option, arg.substr(0, arg.find('=')));
     return row && row->action == action ? row : nullptr;
 }
 
@@ -163,6 +174,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args)
         const Row* option = FindOption(command.action, arg);
         if (!option)
             return Fail("unknown option '" + arg + "' for " + args[0]);
+        if (option->kind == Row::Flag) {
+            option->set(command, "");
+            continue;
+        }
         // "--name=value", or "--name value".
         const bool joined = arg.size() > option->name.size();
         if (!joined && i + 1 >= args.size())

@@ -13,6 +13,7 @@ struct CommandLine {
     Action action = Action::Help;
     FormatVersion target = 0;
     std::optional<std::string> outDir;
+    bool strict = false; // a conversion that cannot keep every value fails and writes nothing
     std::vector<std::string> operands;
 };
 

@@ -1,8 +1,17 @@
 #pragma once
 
+#include "engine/ConvStatus.h"
 #include "engine/Messages.h"
 
+#include <optional>
 #include <string_view>
+
+// A write to standard output or standard error that did not arrive.
+struct WriteFailure {
+    ConvStatus status = CannotOpen; // what the run ends with: the status of the system's cause
+    bool readerGone = false;        // a closed pipe: the run ends without a word, as a pipeline's tools do
+    bool onErr = false;             // standard error itself failed: nothing more can be said there
+};
 
 // Where the tool's output goes. Every text handed in is UTF-8; the console shows it in the
 // terminal's encoding.
@@ -20,6 +29,9 @@ public:
     virtual bool ErrIsTerminal() const = 0;
     // The language of the messages: the converter's own Japanese unless the user reads another.
     virtual Language MessageLanguage() const { return Language::Japanese; }
+    // The first write that did not arrive, once one has. Standard output then takes nothing
+    // more, and neither does standard error when it was the one that failed.
+    virtual std::optional<WriteFailure> Failure() const { return std::nullopt; }
 };
 
 // The process's own standard output and standard error.
@@ -33,8 +45,16 @@ public:
     void Err(std::string_view text) override;
     bool ErrIsTerminal() const override { return errIsTerminal; }
     Language MessageLanguage() const override { return language; }
+    std::optional<WriteFailure> Failure() const override { return failure; }
 
 private:
+    void Keep(std::optional<WriteFailure> failed)
+    {
+        if (!failure)
+            failure = failed;
+    }
+
     bool errIsTerminal = false;
     Language language = Language::Japanese; // the user's, as the system tells it
+    std::optional<WriteFailure> failure;
 };

@@ -2,6 +2,7 @@
 #include "cli/Console.h"
 
 #include "cli/UserLanguage.h"
+#include "platform/file/FileErrorCause.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -9,17 +10,20 @@
 
 namespace {
 
-void WriteAll(int fd, std::string_view text)
+// Nothing, or why the text did not arrive. A closed pipe ends the program with SIGPIPE before
+// write returns, unless the program was started with SIGPIPE ignored.
+std::optional<WriteFailure> WriteAll(int fd, std::string_view text)
 {
     while (!text.empty()) {
         ssize_t put = ::write(fd, text.data(), text.size());
         if (put < 0) {
             if (errno == EINTR)
                 continue;
-            return; // a closed pipe or a full disk: there is nowhere left to report it
+            return WriteFailure { StatusFromCause(CauseFromErrno(errno)), errno == EPIPE, fd == STDERR_FILENO };
         }
         text.remove_prefix(static_cast<std::size_t>(put));
     }
+    return std::nullopt;
 }
 
 }
@@ -34,15 +38,17 @@ StandardConsole::~StandardConsole() = default;
 
 void StandardConsole::Out(std::string_view text)
 {
-    WriteAll(STDOUT_FILENO, text);
+    if (!failure)
+        Keep(WriteAll(STDOUT_FILENO, text));
 }
 
 void StandardConsole::OutData(std::string_view text)
 {
-    WriteAll(STDOUT_FILENO, text);
+    Out(text);
 }
 
 void StandardConsole::Err(std::string_view text)
 {
-    WriteAll(STDERR_FILENO, text);
+    if (!failure || !failure->onErr)
+        Keep(WriteAll(STDERR_FILENO, text));
 }

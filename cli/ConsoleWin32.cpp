@@ -2,6 +2,7 @@
 // code page; a file or a pipe gets the console's output code page, JSON stays UTF-8.
 #include "cli/Console.h"
 
+#include "platform/file/FileErrorCause.h"
 #include "platform/file/WideText.h"
 
 #include <windows.h>
@@ -15,61 +16,80 @@ bool IsConsole(HANDLE handle)
         && ::GetConsoleMode(handle, &mode);
 }
 
-void WriteBytes(HANDLE handle, std::string_view bytes)
+// The error of a write that failed; one that took nothing without an error has failed all the same.
+DWORD WriteError()
+{
+    DWORD error = ::GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+}
+
+// ERROR_SUCCESS, or the error of the write that failed.
+DWORD WriteBytes(HANDLE handle, std::string_view bytes)
 {
     while (!bytes.empty()) {
         DWORD request = bytes.size() < 0x10000 ? static_cast<DWORD>(bytes.size()) : 0x10000;
         DWORD put = 0;
         if (!::WriteFile(handle, bytes.data(), request, &put, nullptr) || put == 0)
-            return; // nowhere left to report it
+            return WriteError();
         bytes.remove_prefix(put);
     }
+    return ERROR_SUCCESS;
 }
 
-void WriteConsoleText(HANDLE handle, std::string_view text)
+DWORD WriteConsoleText(HANDLE handle, std::string_view text)
 {
     auto wide = ToWide(CP_UTF8, text, false);
     if (!wide)
-        return;
+        return ERROR_SUCCESS;
     std::wstring_view rest = *wide;
     while (!rest.empty()) {
         DWORD request = rest.size() < 0x4000 ? static_cast<DWORD>(rest.size()) : 0x4000;
         DWORD put = 0;
         if (!::WriteConsoleW(handle, rest.data(), request, &put, nullptr) || put == 0)
-            return;
+            return WriteError();
         rest.remove_prefix(put);
     }
+    return ERROR_SUCCESS;
 }
 
 // Text for a file or a pipe: in the console's output code page, as other console tools write.
-void WriteRedirectedText(HANDLE handle, std::string_view text)
+DWORD WriteRedirectedText(HANDLE handle, std::string_view text)
 {
     UINT codePage = ::GetConsoleOutputCP();
     if (codePage == 0)
         codePage = ::GetACP();
-    if (codePage == CP_UTF8) {
-        WriteBytes(handle, text);
-        return;
-    }
+    if (codePage == CP_UTF8)
+        return WriteBytes(handle, text);
     auto wide = ToWide(CP_UTF8, text, false);
     auto bytes = wide ? FromWide(codePage, *wide, false) : std::nullopt;
-    WriteBytes(handle, bytes ? std::string_view(*bytes) : text);
+    return WriteBytes(handle, bytes ? std::string_view(*bytes) : text);
 }
 
 // Messages into a file or pipe take the console's code page; data goes out as it is.
 enum class Redirected { AsText, AsBytes };
 
-void WriteText(DWORD which, std::string_view text, Redirected redirected = Redirected::AsText)
+DWORD WriteTo(HANDLE handle, std::string_view text, Redirected redirected)
 {
-    HANDLE handle = ::GetStdHandle(which);
+    // A program started without the stream (detached, or with it closed) cannot write to it.
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
-        return;
+        return ERROR_INVALID_HANDLE;
     if (IsConsole(handle))
-        WriteConsoleText(handle, text);
-    else if (redirected == Redirected::AsBytes)
-        WriteBytes(handle, text);
-    else
-        WriteRedirectedText(handle, text);
+        return WriteConsoleText(handle, text);
+    if (redirected == Redirected::AsBytes)
+        return WriteBytes(handle, text);
+    return WriteRedirectedText(handle, text);
+}
+
+// Nothing, or why the text did not arrive. A reader that closed its end of a pipe leaves
+// ERROR_NO_DATA or ERROR_BROKEN_PIPE.
+std::optional<WriteFailure> WriteText(DWORD which, std::string_view text, Redirected redirected = Redirected::AsText)
+{
+    const DWORD error = WriteTo(::GetStdHandle(which), text, redirected);
+    if (error == ERROR_SUCCESS)
+        return std::nullopt;
+    // An absent stream is no file that was not found: 9, as a closed descriptor gives on POSIX.
+    const ConvStatus status = error == ERROR_INVALID_HANDLE ? CannotOpen : StatusFromCause(CauseFromWin32Error(error));
+    return WriteFailure { status, error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE, which == STD_ERROR_HANDLE };
 }
 
 }
@@ -84,15 +104,18 @@ StandardConsole::~StandardConsole() = default;
 
 void StandardConsole::Out(std::string_view text)
 {
-    WriteText(STD_OUTPUT_HANDLE, text);
+    if (!failure)
+        Keep(WriteText(STD_OUTPUT_HANDLE, text));
 }
 
 void StandardConsole::OutData(std::string_view text)
 {
-    WriteText(STD_OUTPUT_HANDLE, text, Redirected::AsBytes);
+    if (!failure)
+        Keep(WriteText(STD_OUTPUT_HANDLE, text, Redirected::AsBytes));
 }
 
 void StandardConsole::Err(std::string_view text)
 {
-    WriteText(STD_ERROR_HANDLE, text);
+    if (!failure || !failure->onErr)
+        Keep(WriteText(STD_ERROR_HANDLE, text));
 }

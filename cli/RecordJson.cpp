@@ -6,6 +6,35 @@
 
 namespace {
 
+// Big enough that a write costs little beside the making of what it writes.
+constexpr std::size_t pieceSize = 64 * 1024;
+
+// The JSON being made, handed on whenever a piece of it is full.
+class JsonPieces {
+public:
+    explicit JsonPieces(const JsonSink& sink)
+        : sink(sink)
+    {
+        text.reserve(pieceSize + 2 * 1024);
+    }
+    // Hands the text on once a piece is full, or all of it at the end; false once the sink
+    // takes no more, so that nothing more is made.
+    bool Spill(bool end = false)
+    {
+        if (going && (end || text.size() >= pieceSize)) {
+            going = sink(text);
+            text.clear();
+        }
+        return going;
+    }
+
+    std::string text;
+
+private:
+    const JsonSink& sink;
+    bool going = true;
+};
+
 void AppendHex(std::string& out, const std::uint8_t* bytes, std::size_t size)
 {
     static constexpr char digits[] = "0123456789abcdef";
@@ -60,11 +89,13 @@ void AppendWords(std::string& out, const std::array<std::uint32_t, N>& words)
     out += ']';
 }
 
-void AppendList(std::string& out, const StringList& list)
+// false when the sink took no more.
+bool AppendList(JsonPieces& json, const StringList& list)
 {
+    std::string& out = json.text;
     if (list.empty()) {
         out += "[]";
-        return;
+        return true;
     }
     out += "[\n";
     std::size_t left = list.size();
@@ -72,15 +103,20 @@ void AppendList(std::string& out, const StringList& list)
         out += "    ";
         AppendString(out, text);
         out += --left > 0 ? ",\n" : "\n";
+        if (!json.Spill())
+            return false;
     }
     out += "  ]";
+    return true;
 }
 
 }
 
-std::string RecordToJson(const TabrixRecord& record)
+void WriteRecordJson(const TabrixRecord& record, const JsonSink& sink)
 {
-    std::string out = "{\n  \"version\": \"";
+    JsonPieces json(sink);
+    std::string& out = json.text;
+    out += "{\n  \"version\": \"";
     out += VersionText(record.version);
     out += "\",\n  \"head\": " + std::to_string(record.head);
     out += ",\n  \"words\": ";
@@ -98,9 +134,11 @@ std::string RecordToJson(const TabrixRecord& record)
     out += ",\n  \"leadString\": ";
     AppendString(out, record.leadString);
     out += ",\n  \"listA\": ";
-    AppendList(out, record.listA);
+    if (!AppendList(json, record.listA))
+        return;
     out += ",\n  \"listB\": ";
-    AppendList(out, record.listB);
+    if (!AppendList(json, record.listB))
+        return;
     out += "\n}\n";
-    return out;
+    json.Spill(true);
 }

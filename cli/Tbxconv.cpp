@@ -19,6 +19,8 @@
 namespace {
 
 constexpr int usageStatus = 1;
+// A conversion that --strict refused because it would not keep every value.
+constexpr int strictStatus = 12;
 
 // Runs a load or a save; failures the engine leaves to the framework become statuses here,
 // so that one bad file does not end a batch.
@@ -43,18 +45,32 @@ std::string MessageText(const char* message)
     return text ? *text : message;
 }
 
-void ReportFailure(Console& console, const std::string& path, ConvStatus status)
+// One line on standard error, which says who speaks.
+void Complain(Console& console, const std::string& line)
 {
-    const char* message = StatusMessage(status, console.MessageLanguage());
-    console.Err(ArgumentToUtf8(path) + ": " + MessageText(message ? message : "") + "\n");
+    console.Err("tbxconv: " + line + "\n");
 }
 
-// "SOURCE: note; note", when the conversion of source changed or left out something of it.
-void ReportNotes(Console& console, const std::string& source, unsigned notes)
+std::string StatusText(Console& console, ConvStatus status)
+{
+    const char* message = StatusMessage(status, console.MessageLanguage());
+    return MessageText(message ? message : "");
+}
+
+void ReportFailure(Console& console, const std::string& path, ConvStatus status)
+{
+    Complain(console, ArgumentToUtf8(path) + ": " + StatusText(console, status));
+}
+
+// "SOURCE: note; note", when the conversion of source changed or left out something of it;
+// "SOURCE: not converted (--strict): note; note" when --strict refused it for that.
+void ReportNotes(Console& console, const std::string& source, unsigned notes, bool refused)
 {
     if (notes == 0)
         return;
     std::string line = ArgumentToUtf8(source) + ": ";
+    if (refused)
+        line += MessageText(StrictRefusalMessage(console.MessageLanguage())) + ": ";
     const char* separator = "";
     for (ConversionNote note : conversionNotes) {
         if (notes & note) {
@@ -62,15 +78,15 @@ void ReportNotes(Console& console, const std::string& source, unsigned notes)
             separator = "; ";
         }
     }
-    console.Err(line + "\n");
+    Complain(console, line);
 }
 
 // Keeps the status of the first failure.
 struct Outcome {
     int status = 0;
-    void Add(ConvStatus result)
+    void Add(int result)
     {
-        if (status == 0 && IsErrorStatus(result))
+        if (status == 0 && (IsErrorStatus(result) || result == strictStatus))
             status = result;
     }
 };
@@ -90,6 +106,9 @@ int RunInfo(const CommandLine& command, Console& console, TabrixDocument& docume
 {
     Outcome outcome;
     for (const auto& path : command.operands) {
+        // Output that did not arrive ends the run.
+        if (console.Failure())
+            break;
         ConvStatus status = LoadInto(document, path);
         std::uint8_t major = 0;
         std::uint8_t minor = 0;
@@ -110,14 +129,15 @@ int RunDump(const CommandLine& command, Console& console, TabrixDocument& docume
         ReportFailure(console, path, status);
         return status;
     }
-    std::string json;
     try {
-        json = RecordToJson(document.GetRecord());
+        WriteRecordJson(document.GetRecord(), [&](std::string_view piece) {
+            console.OutData(piece);
+            return !console.Failure();
+        });
     } catch (const std::bad_alloc&) {
         ReportFailure(console, path, OutOfMemory);
         return OutOfMemory;
     }
-    console.OutData(json);
     return 0;
 }
 
@@ -126,6 +146,8 @@ int RunRecover(const CommandLine& command, Console& console)
 {
     Outcome outcome;
     for (const auto& path : command.operands) {
+        if (console.Failure())
+            break;
         Recovery recovery = Recovery::NoJournal;
         ConvStatus status = Guarded([&] {
             const Playback back = RecoverInterruptedSave(path);
@@ -141,7 +163,7 @@ int RunRecover(const CommandLine& command, Console& console)
             = ArgumentToUtf8(path) + ": " + MessageText(RecoveryMessage(recovery, console.MessageLanguage()));
         // A journal that fails its checks is left for a person to look at, in its folder.
         if (recovery == Recovery::Refused) {
-            console.Err(line + " (" + ArgumentToUtf8(FileSystem::Native().JournalFolderPath()) + ")\n");
+            Complain(console, line + " (" + ArgumentToUtf8(FileSystem::Native().JournalFolderPath()) + ")");
             outcome.Add(BadFormat);
         } else {
             console.Out(line + "\n");
@@ -150,13 +172,18 @@ int RunRecover(const CommandLine& command, Console& console)
     return outcome.status;
 }
 
-// One conversion; a failure names the file it happened on.
-FileOutcome ConvertOne(TabrixDocument& document, FormatVersion target, const std::string& source,
+// One conversion; a failure names the file it happened on. Strict, one that would not keep
+// every value writes nothing.
+FileOutcome ConvertOne(TabrixDocument& document, const CommandLine& command, const std::string& source,
     const std::string& destination)
 {
+    const FormatVersion target = command.target;
     ConvStatus status = LoadInto(document, source);
     if (IsErrorStatus(status))
         return { status, &source };
+    const unsigned notes = ConversionNotesOf(document.GetRecord(), target);
+    if (command.strict && notes != 0)
+        return { Success, nullptr, notes, true };
     status = Guarded([&] {
         document.SetTargetVersion(VersionMajor(target), VersionMinor(target));
         if (!document.SetDestinationPath(destination.c_str()))
@@ -165,7 +192,21 @@ FileOutcome ConvertOne(TabrixDocument& document, FormatVersion target, const std
     });
     if (IsErrorStatus(status))
         return { status, &destination };
-    return { status, nullptr, ConversionNotesOf(document.GetRecord(), target) };
+    return { status, nullptr, notes };
+}
+
+// The exit status that one conversion asks for: 0 when it wrote its destination.
+int ExitStatusOf(const FileOutcome& file)
+{
+    return file.refused ? strictStatus : IsErrorStatus(file.status) ? file.status : 0;
+}
+
+// What became of one conversion: its failure, or what it changed, or would have changed, of source.
+void ReportConversion(Console& console, const std::string& source, const FileOutcome& file)
+{
+    if (IsErrorStatus(file.status))
+        ReportFailure(console, *file.failedPath, file.status);
+    ReportNotes(console, source, file.notes, file.refused);
 }
 
 // Sources that would land on the same file in the output folder: the later would overwrite
@@ -178,8 +219,9 @@ bool FindNameClash(const std::vector<std::string>& sources, Console& console)
     for (std::size_t i = 0; i < sources.size(); ++i) {
         auto [earlier, isNew] = firstOfName.emplace(FileNameKey(FileNamePart(sources[i])), i);
         if (!isNew) {
-            console.Err("tbxconv: '" + ArgumentToUtf8(sources[earlier->second]) + "' and '" + ArgumentToUtf8(sources[i])
-                + "' would both be written to the same file in the output folder\n");
+            Complain(console,
+                "'" + ArgumentToUtf8(sources[earlier->second]) + "' and '" + ArgumentToUtf8(sources[i])
+                    + "' would both be written to the same file in the output folder");
             return true;
         }
     }
@@ -203,17 +245,15 @@ int RunBatch(const CommandLine& command, Console& console)
         ConvertConcurrently(
             sources.size(), MakeBatchDocument,
             [&](std::size_t i, TabrixDocument& document) {
-                return ConvertOne(document, command.target, sources[i], destinations[i]);
+                return ConvertOne(document, command, sources[i], destinations[i]);
             },
             [&](std::size_t i, const FileOutcome& file) {
                 if (IsErrorStatus(file.status) || file.notes != 0)
                     progress.Clear();
-                if (IsErrorStatus(file.status))
-                    ReportFailure(console, *file.failedPath, file.status);
-                else
+                ReportConversion(console, sources[i], file);
+                if (ExitStatusOf(file) == 0)
                     written.push_back(destinations[i]);
-                ReportNotes(console, sources[i], file.notes);
-                outcome.Add(file.status);
+                outcome.Add(ExitStatusOf(file));
                 progress.Step();
             });
     }
@@ -230,13 +270,24 @@ int RunConvert(const CommandLine& command, Console& console, TabrixDocument& doc
 {
     if (command.outDir)
         return RunBatch(command, console);
-    Outcome outcome;
-    FileOutcome file = ConvertOne(document, command.target, command.operands[0], command.operands[1]);
-    if (IsErrorStatus(file.status))
-        ReportFailure(console, *file.failedPath, file.status);
-    ReportNotes(console, command.operands[0], file.notes);
-    outcome.Add(file.status);
-    return outcome.status;
+    FileOutcome file = ConvertOne(document, command, command.operands[0], command.operands[1]);
+    ReportConversion(console, command.operands[0], file);
+    return ExitStatusOf(file);
+}
+
+int RunCommand(const std::vector<std::string>& args, Console& console, TabrixDocument& document);
+
+// Output that did not arrive is no success: the run ends with the status of the write's cause,
+// unless a file failed before it, and says so on standard error where that still takes it. A
+// reader that went away is no error to speak of.
+int EndRun(Console& console, int status)
+{
+    const auto failure = console.Failure();
+    if (!failure)
+        return status;
+    if (!failure->readerGone && !failure->onErr)
+        Complain(console, "write error: " + StatusText(console, failure->status));
+    return status != 0 ? status : failure->status;
 }
 
 }
@@ -248,6 +299,13 @@ int RunTbxconv(const std::vector<std::string>& args, Console& console)
 }
 
 int RunTbxconv(const std::vector<std::string>& args, Console& console, TabrixDocument& document)
+{
+    return EndRun(console, RunCommand(args, console, document));
+}
+
+namespace {
+
+int RunCommand(const std::vector<std::string>& args, Console& console, TabrixDocument& document)
 {
     ParsedCommandLine parsed = ParseCommandLine(args);
     if (!parsed.command) {
@@ -272,4 +330,6 @@ int RunTbxconv(const std::vector<std::string>& args, Console& console, TabrixDoc
         return RunRecover(command, console);
     }
     return usageStatus;
+}
+
 }

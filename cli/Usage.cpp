@@ -6,8 +6,8 @@ const char* UsageText()
 {
     return "Usage:\n"
            "  tbxconv info FILE...\n"
-           "  tbxconv convert --to X.Y SOURCE DEST\n"
-           "  tbxconv convert --to X.Y --out-dir DIR SOURCE...\n"
+           "  tbxconv convert --to X.Y [--strict] SOURCE DEST\n"
+           "  tbxconv convert --to X.Y [--strict] --out-dir DIR SOURCE...\n"
            "  tbxconv dump FILE\n"
            "  tbxconv recover FILE...\n"
            "  tbxconv --help\n"
@@ -20,7 +20,8 @@ const char* UsageText()
            "           SOURCE itself, and X.Y the version it already has. With --out-dir,\n"
            "           each SOURCE is written into DIR under its own file name; every\n"
            "           file is tried, also after one has failed. Two sources with the same\n"
-           "           file name are refused before anything is written.\n"
+           "           file name are refused before anything is written. With --strict,\n"
+           "           a conversion that cannot keep every value of SOURCE (below) fails.\n"
            "  dump     prints the whole content of FILE as JSON (UTF-8). A string is\n"
            "           {\"text\": \"...\"} when it is Shift-JIS text (code page 932), else\n"
            "           {\"hex\": \"...\"}; blocks are hex.\n"
@@ -30,16 +31,21 @@ const char* UsageText()
            "           The next save of the file does so too. A journal that fails its\n"
            "           checks is left alone, and the status is 11.\n"
            "\n"
-           "A file that fails gets \"FILE: MESSAGE\" on standard error; the other output goes\n"
-           "to standard output. A conversion that cannot keep a value of SOURCE still\n"
-           "succeeds and names what changed in one line \"SOURCE: NOTE; NOTE\" on standard\n"
-           "error: 1.0 has no extension words X1..X4 and no tail words T1..T3, 1.1 and 1.2\n"
-           "keep only the low 16 bits of the head word, and 1.0 and 1.1 write a word 4\n"
-           "of 5 as 4 and of 6 as 3. Messages are in Japanese under a Japanese locale\n"
-           "(LC_ALL, LC_MESSAGES or LANG beginning with \"ja\"; on Windows, a Japanese\n"
-           "display language), else in English. On a terminal, a batch of files shows its\n"
-           "progress (done/total) on standard error. On Windows, FILE and SOURCE may hold\n"
-           "the wildcards * and ?, and /? is --help.\n"
+           "A file that fails gets \"tbxconv: FILE: MESSAGE\" on standard error; the other\n"
+           "output goes to standard output. A conversion that cannot keep a value of\n"
+           "SOURCE still succeeds and names what changed in one line\n"
+           "\"tbxconv: SOURCE: NOTE; NOTE\" on standard error: 1.0 has no extension words\n"
+           "X1..X4 and no tail words T1..T3, 1.1 and 1.2 keep only the low 16 bits of the\n"
+           "head word, and 1.0 and 1.1 write a word 4 of 5 as 4 and of 6 as 3. With\n"
+           "--strict it writes nothing instead, says \"tbxconv: SOURCE: not converted\n"
+           "(--strict): NOTE; NOTE\", and the status is 12. A write to standard output\n"
+           "or standard error that fails ends the run with \"tbxconv: write error:\n"
+           "MESSAGE\" on standard error and the status of its cause (7 for a full disk);\n"
+           "a reader that goes away (a closed pipe) ends it without a word. Messages are\n"
+           "in Japanese under a Japanese locale (LC_ALL, LC_MESSAGES or LANG beginning\n"
+           "with \"ja\"; on Windows, a Japanese display language), else in English. On a\n"
+           "terminal, a batch of files shows its progress (done/total) on standard error.\n"
+           "On Windows, FILE and SOURCE may hold the wildcards * and ?, and /? is --help.\n"
            "\n"
            "Exit status:\n"
            "  0   everything succeeded\n"
@@ -54,6 +60,7 @@ const char* UsageText()
            "  9   the file cannot be opened (for example, another program holds it)\n"
            "  10  out of memory\n"
            "  11  not a Tabrix file (bad format)\n"
+           "  12  --strict: a conversion would not keep every value; nothing is written\n"
            "With several files, the status is the one of the first file that failed.\n";
 }
 
@@ -64,5 +71,6 @@ std::string VersionLine()
 
 std::string UsageErrorText(const std::string& reason)
 {
-    return "tbxconv: " + reason + "\nUsage: tbxconv info|convert|dump|recover ... (tbxconv --help tells more)\n";
+    return "tbxconv: " + reason
+        + "\ntbxconv: usage: tbxconv info|convert|dump|recover ... (tbxconv --help tells more)\n";
 }

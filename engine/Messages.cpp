@@ -50,6 +50,9 @@ constexpr const char* japaneseRecovery[] = {
     /* 中断された保存の前の内容に戻しました */ "\x92\x86\x92\x66\x82\xB3\x82\xEA\x82\xBD\x95\xDB\x91\xB6\x82\xCC\x91\x4F\x82\xCC\x93\xE0\x97\x65\x82\xC9\x96\xDF\x82\xB5\x82\xDC\x82\xB5\x82\xBD",
     /* ジャーナルが検査に通らないため戻しませんでした */ "\x83\x57\x83\x83\x81\x5B\x83\x69\x83\x8B\x82\xAA\x8C\x9F\x8D\xB8\x82\xC9\x92\xCA\x82\xE7\x82\xC8\x82\xA2\x82\xBD\x82\xDF\x96\xDF\x82\xB5\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD",
 };
+/* 変換しませんでした (--strict) */
+constexpr const char* japaneseStrictRefusal = "\x95\xCF\x8A\xB7\x82\xB5\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD (--strict)";
+constexpr const char* englishStrictRefusal = "not converted (--strict)";
 constexpr const char* englishRecovery[] = {
     "no interrupted save to recover",
     "restored the content it had before an interrupted save",
@@ -82,4 +85,9 @@ const char* NoteMessage(ConversionNote note, Language language)
     while (index + 1 < std::size(conversionNotes) && conversionNotes[index] != note)
         ++index;
     return (language == Language::Japanese ? japaneseNotes : englishNotes)[index];
+}
+
+const char* StrictRefusalMessage(Language language)
+{
+    return language == Language::Japanese ? japaneseStrictRefusal : englishStrictRefusal;
 }

@@ -16,5 +16,9 @@ const char* StatusMessage(std::int32_t status, Language language);
 // What `tbxconv recover` found, in code page 932.
 const char* RecoveryMessage(Recovery recovery, Language language);
 
+// What `tbxconv convert --strict` says before the notes of a conversion that it refused, in code
+// page 932.
+const char* StrictRefusalMessage(Language language);
+
 // The text of one conversion note, in code page 932.
 const char* NoteMessage(ConversionNote note, Language language);

@@ -26,11 +26,10 @@ TEST_F(CliTest, ABatchReportsInArgumentOrder)
     args.push_back(Write("bad.tbx", std::vector<std::uint8_t>(10, 0x41)));
 
     EXPECT_EQ(Run(args), 11);
-    std::string expected
-        = PathOf("slow.tbx") + ": " + badFormatText + "\n" + PathOf("missing.tbx") + ": " + notFoundText + "\n";
+    std::string expected = Said(PathOf("slow.tbx"), badFormatText) + Said(PathOf("missing.tbx"), notFoundText);
     for (int i = 0; i < 30; ++i) // a W4 of 6 has no place in 1.1
-        expected += PathOf(NameOf(i)) + ": " + w4SixText + "\n";
-    EXPECT_EQ(console.err, expected + PathOf("bad.tbx") + ": " + badFormatText + "\n");
+        expected += Said(PathOf(NameOf(i)), w4SixText);
+    EXPECT_EQ(console.err, expected + Said(PathOf("bad.tbx"), badFormatText));
     for (int i = 0; i < 30; ++i) {
         const std::string name = NameOf(i);
         EXPECT_EQ(ReadBytes(PathOf("out/" + name)), NewLayoutSample(0x0101, 3, name, { name }, {})) << name;

@@ -13,22 +13,43 @@
 #include <filesystem>
 
 // Output of a run, as the program hands it to the console (UTF-8, before any conversion).
+// Standard output takes outRoom bytes, standard error errRoom; a write beyond fails as whenFull
+// says, and the console then drops what the standard console drops, counting it.
 class CapturingConsole : public Console {
 public:
     explicit CapturingConsole(bool terminal = false)
         : terminal(terminal)
     {
     }
-    void Out(std::string_view text) override { out += text; }
-    void OutData(std::string_view text) override { out += text; }
-    void Err(std::string_view text) override { err += text; }
+    void Out(std::string_view text) override { Put(out, outRoom, text, false); }
+    void OutData(std::string_view text) override { Put(out, outRoom, text, false); }
+    void Err(std::string_view text) override { Put(err, errRoom, text, true); }
     bool ErrIsTerminal() const override { return terminal; }
     Language MessageLanguage() const override { return language; }
+    std::optional<WriteFailure> Failure() const override { return failure; }
 
     std::string out;
     std::string err;
     bool terminal;
     Language language = Language::Japanese;
+    std::size_t outRoom = std::string::npos;
+    std::size_t errRoom = std::string::npos;
+    WriteFailure whenFull { DiskFull };
+    std::optional<WriteFailure> failure;
+    int dropped = 0;
+
+private:
+    void Put(std::string& stream, std::size_t& room, std::string_view text, bool onErr)
+    {
+        if (failure && (!onErr || failure->onErr)) {
+            ++dropped;
+        } else if (text.size() > room) {
+            failure = WriteFailure { whenFull.status, whenFull.readerGone, onErr };
+        } else {
+            room -= text.size();
+            stream += text;
+        }
+    }
 };
 
 inline Bytes NewLayoutSample(FormatVersion version, std::uint32_t w4, const std::string& lead,
@@ -61,6 +82,12 @@ inline std::string Shown(const char* message)
 {
     return DecodeCp932(message).value_or("(no text)");
 }
+// A line on standard error: "tbxconv: WHAT: MESSAGE".
+inline std::string Said(const std::string& what, const std::string& message)
+{
+    return "tbxconv: " + what + ": " + message + "\n";
+}
+
 inline const std::string noFileNameText = Shown(StatusMessage(NoFileName, Language::Japanese));
 inline const std::string notFoundText = Shown(StatusMessage(FileNotFound, Language::Japanese));
 inline const std::string accessDeniedText = Shown(StatusMessage(AccessDenied, Language::Japanese));

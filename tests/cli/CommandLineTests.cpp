@@ -24,6 +24,8 @@ TEST_F(CliTest, UsageErrorsWriteNothing)
         { "convert", "--to", "1.1", "--out-dir", folder.string() },
         { "convert", "--to" },
         { "convert", "--to", "1.1", "--force", source, dest },
+        { "convert", "--to", "1.1", "--strict=yes", source, dest },
+        { "info", "--strict", source },
         { "info" },
         { "info", "--to", "1.1", source },
         { "dump" },
@@ -36,7 +38,7 @@ TEST_F(CliTest, UsageErrorsWriteNothing)
         CapturingConsole run;
         EXPECT_EQ(RunTbxconv(line, run), 1);
         EXPECT_EQ(run.out, "");
-        EXPECT_NE(run.err.find("Usage:"), std::string::npos);
+        EXPECT_NE(run.err.find("\ntbxconv: usage: "), std::string::npos);
         EXPECT_FALSE(std::filesystem::exists(dest));
     }
 }
@@ -59,6 +61,8 @@ TEST(ParseCommandLine, OptionsInEitherFormAndAfterOperands)
     EXPECT_EQ(parsed.command->target, version10);
     EXPECT_EQ(parsed.command->outDir, "out");
     EXPECT_EQ(parsed.command->operands, (std::vector<std::string> { "a.tbx", "b.tbx" }));
+    EXPECT_FALSE(parsed.command->strict);
+    EXPECT_TRUE(ParseCommandLine({ "convert", "--to=1.0", "a.tbx", "--strict", "b.tbx" }).command->strict);
 
     // After "--" everything is a file, also what looks like an option.
     parsed = ParseCommandLine({ "info", "--", "--to", "-x.tbx" });

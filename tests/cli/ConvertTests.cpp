@@ -21,8 +21,10 @@ TEST_F(CliTest, ConvertWritesEachVersion)
     EXPECT_EQ(Run({ "convert", "--to", "1.2", source, PathOf("v12.tbx") }), 0);
     EXPECT_EQ(console.out, "");
     EXPECT_EQ(console.err,
-        source + ": " + w4SixText + "\n" + source + ": 拡張ワード X1..X4 は書き込まれませんでした; "
-            + "末尾ワード T1..T3 は書き込まれませんでした; " + w4SixText + "\n");
+        Said(source, w4SixText)
+            + Said(source,
+                "拡張ワード X1..X4 は書き込まれませんでした; 末尾ワード T1..T3 は書き込まれませんでした; "
+                    + w4SixText));
     EXPECT_EQ(ReadBytes(PathOf("v11.tbx")), NewLayoutSample(0x0101, 3, "lead", listA, listB));
     EXPECT_EQ(ReadBytes(PathOf("v10.tbx")), ExpectedVersion10(3));
     EXPECT_EQ(ReadBytes(PathOf("v12.tbx")), ReadBytes(source));
@@ -45,7 +47,7 @@ TEST_F(CliTest, ConvertFailuresKeepEverything)
     const auto before = ReadBytes(source);
     const std::string sub = scratch.MakeFolder("sub");
     EXPECT_EQ(Run({ "convert", "--to", "1.1", source, sub }), 5);
-    EXPECT_EQ(console.err, sub + ": " + accessDeniedText + "\n");
+    EXPECT_EQ(console.err, Said(sub, accessDeniedText));
     EXPECT_TRUE(std::filesystem::is_directory(sub));
     EXPECT_EQ(ReadBytes(source), before);
 
@@ -53,7 +55,7 @@ TEST_F(CliTest, ConvertFailuresKeepEverything)
     const std::string dest = PathOf("dest.tbx");
     CapturingConsole run;
     EXPECT_EQ(RunTbxconv({ "convert", "--to", "1.1", bad, dest }, run), 11);
-    EXPECT_EQ(run.err, bad + ": " + badFormatText + "\n");
+    EXPECT_EQ(run.err, Said(bad, badFormatText));
     EXPECT_FALSE(std::filesystem::exists(dest));
 
     // The destination of a failed conversion keeps what it held.
@@ -72,7 +74,7 @@ TEST_F(CliTest, BatchGoesOnAfterAFailure)
     const std::string last = Write("last.tbx", NewLayoutSample(0x0101, 4, "", {}, {}));
 
     EXPECT_EQ(Run({ "convert", "--to", "1.2", "--out-dir", out, first, bad, missing, last }), 11);
-    EXPECT_EQ(console.err, bad + ": " + badFormatText + "\n" + missing + ": " + notFoundText + "\n");
+    EXPECT_EQ(console.err, Said(bad, badFormatText) + Said(missing, notFoundText));
     EXPECT_EQ(ReadBytes(PathOf("out/first.tbx")).size(), 319u);
     EXPECT_EQ(ReadBytes(PathOf("out/last.tbx")), NewLayoutSample(0x0102, 4, "", {}, {}));
     EXPECT_EQ(NamesIn(out), (std::vector<std::string> { "first.tbx", "last.tbx" }));
@@ -83,7 +85,7 @@ TEST_F(CliTest, BatchIntoAMissingFolderNamesEachDestination)
     const std::string a = Write("a.tbx", Version10Sample(1));
     EXPECT_EQ(Run({ "convert", "--to", "1.2", "--out-dir", PathOf("none"), a, a + "x" }), 4);
     const std::string written = (folder / "none" / "a.tbx").string();
-    EXPECT_EQ(console.err, written + ": " + notFoundText + "\n" + a + "x: " + notFoundText + "\n");
+    EXPECT_EQ(console.err, Said(written, notFoundText) + Said(a + "x", notFoundText));
 }
 
 // Two sources of one file name would overwrite each other's result: refused up front.
@@ -102,7 +104,7 @@ TEST_F(CliTest, ProgressOnlyOnATerminal)
 {
     const std::vector<std::string> args = { "convert", "--to", "1.1", "--out-dir", out,
         Write("a.tbx", Version10Sample(1)), PathOf("gone.tbx"), Write("c.tbx", Version10Sample(3)) };
-    const std::string failure = PathOf("gone.tbx") + ": " + notFoundText + "\n";
+    const std::string failure = Said(PathOf("gone.tbx"), notFoundText);
 
     EXPECT_EQ(Run(args), 4);
     EXPECT_EQ(console.err, failure);
@@ -151,7 +153,39 @@ TEST_F(CliTest, NotesNameWhatTheTargetCannotKeep)
         const std::string source = Write("src.tbx", Encode(fields));
         EXPECT_EQ(RunTbxconv({ "convert", "--to", VersionText(target), source, PathOf("dst.tbx") }, run), 0);
         EXPECT_EQ(RunTbxconv({ "info", source }, run), 0); // info says nothing of the kind
-        EXPECT_EQ(run.err, note.empty() ? "" : source + ": " + note + "\n");
+        EXPECT_EQ(run.err, note.empty() ? "" : Said(source, note));
         EXPECT_EQ(ReadBytes(PathOf("dst.tbx")), Encode(Converted(fields, target)));
     }
+}
+
+// --strict: a conversion that cannot keep every value fails with 12, writes nothing and names
+// what it would lose; one that keeps everything writes what a plain conversion writes. A batch
+// still tries every file.
+TEST_F(CliTest, StrictRefusesWhatWouldBeLost)
+{
+    const std::string lossy = Write("lossy.tbx", NewLayoutSample(0x0102, 6, "lead", listA, listB));
+    const std::string kept = Write("kept.tbx", Version10Sample(7));
+    EXPECT_EQ(Run({ "convert", "--strict", "--to", "1.1", lossy, kept }), 12);
+    EXPECT_EQ(Run({ "convert", "--to=1.1", lossy, PathOf("new.tbx"), "--strict" }), 12);
+    const std::string refused = Said(lossy, "変換しませんでした (--strict): " + w4SixText);
+    EXPECT_EQ(console.err, refused + refused);
+    EXPECT_EQ(ReadBytes(kept), Version10Sample(7));
+    EXPECT_FALSE(std::filesystem::exists(PathOf("new.tbx")));
+
+    EXPECT_EQ(Run({ "convert", "--to", "1.2", kept, PathOf("plain.tbx") }), 0);
+    EXPECT_EQ(Run({ "convert", "--strict", "--to", "1.2", kept, PathOf("strict.tbx") }), 0);
+    EXPECT_EQ(ReadBytes(PathOf("strict.tbx")), ReadBytes(PathOf("plain.tbx")));
+
+    const std::string other = Write("other.tbx", Version10Sample(3));
+    CapturingConsole batch;
+    batch.language = Language::English;
+    const std::vector<std::string> args
+        = { "convert", "--strict", "--to", "1.0", "--out-dir", out, kept, lossy, PathOf("gone.tbx"), other };
+    EXPECT_EQ(RunTbxconv(args, batch), 12);
+    EXPECT_EQ(batch.err,
+        Said(lossy,
+            "not converted (--strict): extension words X1..X4 not written; tail words T1..T3 not written; word 4's 6 "
+            "written as 3")
+            + Said(PathOf("gone.tbx"), "the file does not exist"));
+    EXPECT_EQ(NamesIn(out), (std::vector<std::string> { "kept.tbx", "other.tbx" }));
 }

@@ -27,8 +27,8 @@ TEST_F(CliTest, InfoFailuresByStatus)
     EXPECT_EQ(Run({ "info", good, cut, missing, "", missingFolder, folderAsFile, good }), 11);
     EXPECT_EQ(console.out, good + ": 1.0\n" + good + ": 1.0\n");
     EXPECT_EQ(console.err,
-        cut + ": " + badFormatText + "\n" + missing + ": " + notFoundText + "\n" + ": " + noFileNameText + "\n"
-            + missingFolder + ": " + notFoundText + "\n" + folderAsFile + ": " + accessDeniedText + "\n");
+        Said(cut, badFormatText) + Said(missing, notFoundText) + Said("", noFileNameText)
+            + Said(missingFolder, notFoundText) + Said(folderAsFile, accessDeniedText));
 
     for (const auto& [path, status] :
         std::vector<std::pair<std::string, int>> { { "", 3 }, { missing, 4 }, { folderAsFile, 5 }, { cut, 11 } }) {
@@ -47,7 +47,7 @@ TEST_F(CliTest, InfoOfAFileBeingWritten)
     CFile writer;
     ASSERT_TRUE(writer.Open(path.c_str(), CFile::modeWrite | CFile::shareDenyRead, nullptr));
     EXPECT_EQ(Run({ "info", path }), 9);
-    EXPECT_EQ(console.err, path + ": " + cannotOpenText + "\n");
+    EXPECT_EQ(console.err, Said(path, cannotOpenText));
     writer.Close();
     EXPECT_EQ(Run({ "info", path }), 0);
 }

@@ -14,13 +14,12 @@ TEST_F(CliTest, RecoverSaysWhatItDidForEachFile)
     EXPECT_EQ(ReadBytes(torn), before);
     const std::string none = ": 中断された保存はありません\n";
     EXPECT_EQ(console.out, torn + ": 中断された保存の前の内容に戻しました\n" + plain + none + torn + none);
-    EXPECT_EQ(console.err, missing + ": " + notFoundText + "\n");
+    EXPECT_EQ(console.err, Said(missing, notFoundText));
 
     WriteBytes(journal, Bytes(80, 'j'));
     console.language = Language::English;
     EXPECT_EQ(Run({ "recover", torn }), 11);
     EXPECT_EQ(console.err.substr(console.err.find('\n') + 1),
-        torn + ": a journal under its name fails its checks and was left alone ("
-            + FileSystem::Native().JournalFolderPath() + ")\n");
+        Said(torn, "a journal under its name fails its checks and was left alone (" + FileSystem::Native().JournalFolderPath() + ")"));
     EXPECT_EQ(ReadBytes(journal), Bytes(80, 'j'));
 }

@@ -22,18 +22,18 @@ check "info errors" "" "$(cat err)"
 out=$("$tool" info missing.tbx 2>err); status=$?
 check "missing file status" 4 "$status"
 check "missing file output" "" "$out"
-check "missing file message" "missing.tbx: ファイルが存在しません" "$(cat err)"
+check "missing file message" "tbxconv: missing.tbx: ファイルが存在しません" "$(cat err)"
 
 printf 'not a tabrix file' > bad.tbx
 "$tool" info small.tbx bad.tbx missing.tbx >out 2>err; status=$?
 check "batch status is the first failure's" 11 "$status"
 check "batch output" "small.tbx: 1.2" "$(cat out)"
-check "batch messages" "bad.tbx: ファイルのフォーマットが不正です
-missing.tbx: ファイルが存在しません" "$(cat err)"
+check "batch messages" "tbxconv: bad.tbx: ファイルのフォーマットが不正です
+tbxconv: missing.tbx: ファイルが存在しません" "$(cat err)"
 
 "$tool" convert --to 1.0 small.tbx old.tbx >out 2>err; status=$?
 check "convert status" 0 "$status"
-check "convert names what 1.0 cannot keep" "small.tbx: 拡張ワード X1..X4 は書き込まれませんでした" "$(cat out)$(cat err)"
+check "convert names what 1.0 cannot keep" "tbxconv: small.tbx: 拡張ワード X1..X4 は書き込まれませんでした" "$(cat out)$(cat err)"
 "$tool" convert --to 1.2 old.tbx new.tbx >out 2>err
 check "a conversion that keeps everything is quiet" "" "$(cat out)$(cat err)"
 check "1.0 file size" 289 "$(wc -c < old.tbx | tr -d ' ')"
@@ -42,7 +42,7 @@ check "1.0 file version" "old.tbx: 1.0" "$("$tool" info old.tbx)"
 "$tool" convert --to 2.0 small.tbx never.tbx >out 2>err; status=$?
 check "bad --to status" 1 "$status"
 check "bad --to writes nothing" "no" "$([ -e never.tbx ] && echo yes || echo no)"
-check "bad --to gives the usage" "yes" "$(grep -q '^Usage:' err && echo yes || echo no)"
+check "bad --to gives the usage" "yes" "$(grep -q '^tbxconv: usage:' err && echo yes || echo no)"
 
 "$tool" frobnicate >out 2>err; status=$?
 check "unknown command status" 1 "$status"
@@ -63,7 +63,7 @@ for locale in ja_JP.UTF-8 en_US.UTF-8 C.UTF-8 unset; do
   setting=LANG=$locale && [ "$locale" = unset ] && setting=
   env -u LC_ALL -u LC_MESSAGES -u LANG $setting "$tool" info missing.tbx 2>err
   [ "$locale" = ja_JP.UTF-8 ] && expected="ファイルが存在しません" || expected="the file does not exist"
-  check "message under $locale" "missing.tbx: $expected" "$(cat err)"
+  check "message under $locale" "tbxconv: missing.tbx: $expected" "$(cat err)"
 done
 
 finish

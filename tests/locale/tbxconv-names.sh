@@ -35,7 +35,7 @@ check "a wildcard" "0|plain.tbx: 1.2|plain11.tbx: 1.1|先 ☃ 😀.tbx: 1.1|源 
 run info "無 ☃.tbx" "無*.tbx"
 # The messages are Japanese under a Japanese display language only.
 missing=ファイルが存在しません && [ "$check_context" = ja_JP.UTF-8 ] || missing="the file does not exist"
-check "a missing file" "4 無 ☃.tbx: $missing|無*.tbx: $missing" "$status $(err | paste -sd'|')"
+check "a missing file" "4 tbxconv: 無 ☃.tbx: $missing|tbxconv: 無*.tbx: $missing" "$status $(err | paste -sd'|')"
 run "/?"
 check "/? is --help" "0 Usage:" "$status $(out | head -1)"
 run --version
