@@ -80,8 +80,13 @@ DWORD WriteTo(HANDLE handle, std::string_view text, Redirected redirected)
     return WriteRedirectedText(handle, text);
 }
 
-// Nothing, or why the text did not arrive. A reader that closed its end of a pipe leaves
-// ERROR_NO_DATA or ERROR_BROKEN_PIPE.
+// A reader that closed its end of the pipe: Windows says ERROR_NO_DATA, Wine ERROR_PIPE_NOT_CONNECTED.
+bool ReaderGone(DWORD error)
+{
+    return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED;
+}
+
+// Nothing, or why the text did not arrive.
 std::optional<WriteFailure> WriteText(DWORD which, std::string_view text, Redirected redirected = Redirected::AsText)
 {
     const DWORD error = WriteTo(::GetStdHandle(which), text, redirected);
@@ -89,7 +94,7 @@ std::optional<WriteFailure> WriteText(DWORD which, std::string_view text, Redire
         return std::nullopt;
     // An absent stream is no file that was not found: 9, as a closed descriptor gives on POSIX.
     const ConvStatus status = error == ERROR_INVALID_HANDLE ? CannotOpen : StatusFromCause(CauseFromWin32Error(error));
-    return WriteFailure { status, error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE, which == STD_ERROR_HANDLE };
+    return WriteFailure { status, ReaderGone(error), which == STD_ERROR_HANDLE };
 }
 
 }

@@ -12,18 +12,18 @@
 
 #include <filesystem>
 
-// Output of a run, as the program hands it to the console (UTF-8, before any conversion).
-// Standard output takes outRoom bytes, standard error errRoom; a write beyond fails as whenFull
-// says, and the console then drops what the standard console drops, counting it.
+// Output of a run, as the program hands it to the console (UTF-8, before any conversion). A
+// stream given a failure fails every write so; the console then drops what the standard console
+// drops, and counts it.
 class CapturingConsole : public Console {
 public:
     explicit CapturingConsole(bool terminal = false)
         : terminal(terminal)
     {
     }
-    void Out(std::string_view text) override { Put(out, outRoom, text, false); }
-    void OutData(std::string_view text) override { Put(out, outRoom, text, false); }
-    void Err(std::string_view text) override { Put(err, errRoom, text, true); }
+    void Out(std::string_view text) override { Put(out, outFails, text); }
+    void OutData(std::string_view text) override { Put(out, outFails, text); }
+    void Err(std::string_view text) override { Put(err, errFails, text); }
     bool ErrIsTerminal() const override { return terminal; }
     Language MessageLanguage() const override { return language; }
     std::optional<WriteFailure> Failure() const override { return failure; }
@@ -32,23 +32,18 @@ public:
     std::string err;
     bool terminal;
     Language language = Language::Japanese;
-    std::size_t outRoom = std::string::npos;
-    std::size_t errRoom = std::string::npos;
-    WriteFailure whenFull { DiskFull };
-    std::optional<WriteFailure> failure;
+    std::optional<WriteFailure> outFails, errFails, failure;
     int dropped = 0;
 
 private:
-    void Put(std::string& stream, std::size_t& room, std::string_view text, bool onErr)
+    void Put(std::string& stream, const std::optional<WriteFailure>& fails, std::string_view text)
     {
-        if (failure && (!onErr || failure->onErr)) {
+        if (failure && (&stream == &out || failure->onErr))
             ++dropped;
-        } else if (text.size() > room) {
-            failure = WriteFailure { whenFull.status, whenFull.readerGone, onErr };
-        } else {
-            room -= text.size();
+        else if (fails)
+            failure = fails;
+        else
             stream += text;
-        }
     }
 };
 

@@ -1,63 +1,44 @@
 #!/bin/sh
-# Every write of tbxconv is checked, as a user's shell sees it: output into /dev/full or onto a
-# full volume ends the run with "tbxconv: write error: MESSAGE" and the status of a full disk,
-# also when it stops half-way on a small volume; a file's own failure keeps its status; a reader
-# that goes away ends the run without a word. The volumes (tests/support/volumes.sh) need root;
-# without it those checks are skipped. A Windows build runs under Wine.
-# Usage: checked-writes.sh TBXCONV
+# Every write of tbxconv checked, as a shell sees it: output into /dev/full or onto a full volume
+# ends the run with "tbxconv: write error: MESSAGE" and the status of a full disk, also half-way
+# on a small volume; a file's own failure keeps its status; a reader that goes away ends the run
+# without a word. The volumes (tests/support/volumes.sh) need root, else their checks are skipped.
+# A Windows build runs under Wine. Usage: checked-writes.sh TBXCONV
 tool=$1
 here=$(cd "$(dirname "$0")/../.." && pwd)
-work=$(mktemp -d)
-volumes=$work/volumes
-trap 'sh "$here/tests/support/volumes.sh" cleanup "$volumes"; rm -rf "$work"' EXIT
+work=$(mktemp -d) && cd "$work" || exit 1
+trap 'sh "$here/tests/support/volumes.sh" cleanup "$work/v"; rm -rf "$work"' EXIT
 . "$here/tests/support/ShellChecks.sh"
-cd "$work" || exit 1
-run=
-case $tool in *.exe) run=$here/scripts/wine-run ;; esac
+run= && case $tool in *.exe) run=$here/scripts/wine-run ;; esac
 export KOVREL_LOCALE=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 err() { tr -d '\r' <err; }
 full="tbxconv: write error: ディスクが一杯です"
-
 small_tabrix_file small.tbx
-# About 2.5 MB of JSON: more than a pipe holds.
-"$here/bench/generate" big many.tbx --strings 20000 >/dev/null || exit 1
-sh "$here/tests/support/volumes.sh" setup "$volumes"
-targets=/dev/full
-if [ -e "$volumes/full/.mounted" ]; then
-  targets="$targets $volumes/full/out"
-else
-  echo "skipped: the full and small volumes need root"
-fi
+"$here/bench/generate" big many.tbx --strings 20000 >/dev/null || exit 1 # 2.5 MB of JSON, more than a pipe holds
+sh "$here/tests/support/volumes.sh" setup "$work/v"
+[ -e v/full/.mounted ] || echo "skipped: the full and small volumes need root"
 
-for target in $targets; do
+for target in /dev/full $([ -e v/full/.mounted ] && echo v/full/out); do
   for command in --help --version "info small.tbx" "dump small.tbx"; do
     $run "$tool" $command >"$target" 2>err
     check "$command into $target" "7|$full" "$?|$(err)"
   done
 done
-KOVREL_LOCALE=en_US.UTF-8 LC_ALL=en_US.UTF-8 $run "$tool" info small.tbx >/dev/full 2>err
-check "in English" "7|tbxconv: write error: the disk is full" "$?|$(err)"
-
-# What reached a volume that filled up is the JSON's beginning.
-if [ -e "$volumes/small/.mounted" ]; then
-  $run "$tool" dump many.tbx >"$volumes/small/many.json" 2>err
+KOVREL_LOCALE=en_US.UTF-8 LC_ALL=en_US.UTF-8 $run "$tool" info missing.tbx small.tbx >/dev/full 2>err
+check "a file's failure first, in English" "4|tbxconv: missing.tbx: the file does not exist|tbxconv: write error: the disk is full" \
+  "$?|$(err | paste -sd'|')"
+if [ -e v/small/.mounted ]; then
+  $run "$tool" dump many.tbx >v/small/many.json 2>err
   check "dump onto a volume that fills up" "7|$full" "$?|$(err)"
-  size=$(wc -c <"$volumes/small/many.json")
-  check "what arrived is the JSON's beginning" "yes" \
-    "$([ "$size" -gt 0 ] && $run "$tool" dump many.tbx | head -c "$size" | cmp -s - "$volumes/small/many.json" && echo yes)"
+  check "what arrived is the JSON's beginning" "yes" "$([ -s v/small/many.json ] \
+    && $run "$tool" dump many.tbx | head -c "$(wc -c <v/small/many.json)" | cmp -s - v/small/many.json && echo yes)"
 fi
-
-# Standard error that takes nothing hides no file's failure, nor the other files' output.
 $run "$tool" info small.tbx missing.tbx >out 2>/dev/full
 check "standard error into /dev/full" "4|small.tbx: 1.2" "$?|$(tr -d '\r' <out)"
 
-# A reader that goes away: SIGPIPE ends the run, or where SIGPIPE is ignored, the status 9.
+# A closed pipe: SIGPIPE ends the run, or where SIGPIPE is ignored, the status 9.
 { $run "$tool" dump many.tbx 2>err; echo $? >status; } | head -c 10 >/dev/null
 check "a closed pipe ends the run without a word" "yes|" "$([ "$(cat status)" -ne 0 ] && echo yes)|$(err)"
-(
-  trap '' PIPE
-  { $run "$tool" dump many.tbx 2>err; echo $? >status; } | head -c 10 >/dev/null
-)
+(trap '' PIPE && { $run "$tool" dump many.tbx 2>err; echo $? >status; } | head -c 10 >/dev/null)
 check "a closed pipe with SIGPIPE ignored" "9|" "$(cat status)|$(err)"
-
 finish
