@@ -15,6 +15,8 @@ struct FileOutcome {
     const std::string* failedPath = nullptr;
     unsigned notes = 0;   // the ConversionNotes of a conversion that succeeded, or that was refused
     bool refused = false; // --strict: it would not have kept every value, so nothing was written
+    // A folder of journals that the save could not read, and went on without: its status.
+    ConvStatus lookupFailure = Success;
 };
 
 using ConvertFile = std::function<FileOutcome(std::size_t index, TabrixDocument& document)>;

@@ -73,6 +73,12 @@ std::string SetStrict(CommandLine& command, const std::string&)
     return "";
 }
 
+std::string SetDiscard(CommandLine& command, const std::string&)
+{
+    command.discard = true;
+    return "";
+}
+
 std::string SetOutDir(CommandLine& command, const std::string& folder)
 {
     if (command.outDir)
@@ -98,6 +104,7 @@ const Row rows[] = {
     { Row::Option,  "--to",      Action::Convert, nullptr, SetTarget, "a version" },
     { Row::Option,  "--out-dir", Action::Convert, nullptr, SetOutDir, "a folder" },
     { Row::Flag,    "--strict",  Action::Convert, nullptr, SetStrict },
+    { Row::Flag,    "--discard", Action::Recover, nullptr, SetDiscard },
 };
 // clang-format on
 

@@ -13,7 +13,8 @@ struct CommandLine {
     Action action = Action::Help;
     FormatVersion target = 0;
     std::optional<std::string> outDir;
-    bool strict = false; // a conversion that cannot keep every value fails and writes nothing
+    bool strict = false;  // a conversion that cannot keep every value fails and writes nothing
+    bool discard = false; // recover removes the journals that fail their checks
     std::vector<std::string> operands;
 };
 

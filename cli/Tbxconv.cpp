@@ -148,25 +148,30 @@ int RunRecover(const CommandLine& command, Console& console)
     for (const auto& path : command.operands) {
         if (console.Failure())
             break;
-        Recovery recovery = Recovery::NoJournal;
-        ConvStatus status = Guarded([&] {
-            const Playback back = RecoverInterruptedSave(path);
-            recovery = back.outcome;
+        Playback back;
+        const ConvStatus status = Guarded([&] {
+            back = RecoverInterruptedSave(path, FileSystem::Native(), command.discard ? Refusals::Discard : Refusals::Keep);
             return back.status;
         });
+        // A folder of journals that cannot be read is named.
         if (IsErrorStatus(status)) {
-            ReportFailure(console, path, status);
+            ReportFailure(console, back.lookupFailed ? FileSystem::Native().JournalFolderPath() : path, status);
             outcome.Add(status);
             continue;
         }
-        const std::string line
-            = ArgumentToUtf8(path) + ": " + MessageText(RecoveryMessage(recovery, console.MessageLanguage()));
-        // A journal that fails its checks is left for a person to look at, in its folder.
-        if (recovery == Recovery::Refused) {
-            Complain(console, line + " (" + ArgumentToUtf8(FileSystem::Native().JournalFolderPath()) + ")");
+        const auto line = [&](Recovery recovery) {
+            return ArgumentToUtf8(path) + ": " + MessageText(RecoveryMessage(recovery, console.MessageLanguage()));
+        };
+        if (back.outcome != Recovery::Refused)
+            console.Out(line(back.outcome) + "\n");
+        // Journals that fail their checks are left for a person to look at, where they are.
+        if (!back.refused.empty() && back.outcome != Recovery::Discarded) {
+            std::string where;
+            for (const std::string& journal : back.refused)
+                where += (where.empty() ? "" : ", ")
+                    + ArgumentToUtf8(JoinPath(FileSystem::Native().JournalFolderPath(), journal));
+            Complain(console, line(Recovery::Refused) + " (" + where + ")");
             outcome.Add(BadFormat);
-        } else {
-            console.Out(line + "\n");
         }
     }
     return outcome.status;
@@ -192,7 +197,7 @@ FileOutcome ConvertOne(TabrixDocument& document, const CommandLine& command, con
     });
     if (IsErrorStatus(status))
         return { status, &destination };
-    return { status, nullptr, notes };
+    return { status, nullptr, notes, false, document.GetRecoveryFailure() };
 }
 
 // The exit status that one conversion asks for: 0 when it wrote its destination.
@@ -201,12 +206,19 @@ int ExitStatusOf(const FileOutcome& file)
     return file.refused ? strictStatus : IsErrorStatus(file.status) ? file.status : 0;
 }
 
-// What became of one conversion: its failure, or what it changed, or would have changed, of source.
-void ReportConversion(Console& console, const std::string& source, const FileOutcome& file)
+// What became of one conversion: its failure, or what it changed, or would have changed, of
+// source; and a folder of journals that its save went on without:
+// "DESTINATION: could not look for an interrupted save: MESSAGE (FOLDER)".
+void ReportConversion(Console& console, const std::string& source, const std::string& destination,
+    const FileOutcome& file)
 {
     if (IsErrorStatus(file.status))
         ReportFailure(console, *file.failedPath, file.status);
     ReportNotes(console, source, file.notes, file.refused);
+    if (IsErrorStatus(file.lookupFailure))
+        Complain(console, ArgumentToUtf8(destination) + ": " + MessageText(LookupFailureMessage(console.MessageLanguage()))
+                + ": " + StatusText(console, file.lookupFailure) + " ("
+                + ArgumentToUtf8(FileSystem::Native().JournalFolderPath()) + ")");
 }
 
 // Sources that would land on the same file in the output folder: the later would overwrite
@@ -248,9 +260,9 @@ int RunBatch(const CommandLine& command, Console& console)
                 return ConvertOne(document, command, sources[i], destinations[i]);
             },
             [&](std::size_t i, const FileOutcome& file) {
-                if (IsErrorStatus(file.status) || file.notes != 0)
+                if (IsErrorStatus(file.status) || file.notes != 0 || IsErrorStatus(file.lookupFailure))
                     progress.Clear();
-                ReportConversion(console, sources[i], file);
+                ReportConversion(console, sources[i], destinations[i], file);
                 if (ExitStatusOf(file) == 0)
                     written.push_back(destinations[i]);
                 outcome.Add(ExitStatusOf(file));
@@ -271,7 +283,7 @@ int RunConvert(const CommandLine& command, Console& console, TabrixDocument& doc
     if (command.outDir)
         return RunBatch(command, console);
     FileOutcome file = ConvertOne(document, command, command.operands[0], command.operands[1]);
-    ReportConversion(console, command.operands[0], file);
+    ReportConversion(console, command.operands[0], command.operands[1], file);
     return ExitStatusOf(file);
 }
 

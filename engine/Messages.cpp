@@ -49,18 +49,24 @@ constexpr const char* japaneseRecovery[] = {
     /* 中断された保存はありません */ "\x92\x86\x92\x66\x82\xB3\x82\xEA\x82\xBD\x95\xDB\x91\xB6\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1",
     /* 中断された保存の前の内容に戻しました */ "\x92\x86\x92\x66\x82\xB3\x82\xEA\x82\xBD\x95\xDB\x91\xB6\x82\xCC\x91\x4F\x82\xCC\x93\xE0\x97\x65\x82\xC9\x96\xDF\x82\xB5\x82\xDC\x82\xB5\x82\xBD",
     /* ジャーナルが検査に通らないため戻しませんでした */ "\x83\x57\x83\x83\x81\x5B\x83\x69\x83\x8B\x82\xAA\x8C\x9F\x8D\xB8\x82\xC9\x92\xCA\x82\xE7\x82\xC8\x82\xA2\x82\xBD\x82\xDF\x96\xDF\x82\xB5\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD",
+    /* 検査に通らないジャーナルを削除しました */ "\x8C\x9F\x8D\xB8\x82\xC9\x92\xCA\x82\xE7\x82\xC8\x82\xA2\x83\x57\x83\x83\x81\x5B\x83\x69\x83\x8B\x82\xF0\x8D\xED\x8F\x9C\x82\xB5\x82\xDC\x82\xB5\x82\xBD",
 };
 /* 変換しませんでした (--strict) */
 constexpr const char* japaneseStrictRefusal = "\x95\xCF\x8A\xB7\x82\xB5\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD (--strict)";
 constexpr const char* englishStrictRefusal = "not converted (--strict)";
+/* 中断された保存を探せませんでした */
+constexpr const char japaneseLookup[] = "\x92\x86\x92\x66\x82\xB3\x82\xEA\x82\xBD\x95\xDB\x91\xB6\x82\xF0\x92\x54\x82\xB9\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD";
 constexpr const char* englishRecovery[] = {
     "no interrupted save to recover",
     "restored the content it had before an interrupted save",
-    "a journal under its name fails its checks and was left alone",
+    "a journal of it fails its checks and was left alone",
+    "removed its journals that fail their checks",
 };
+constexpr const char englishLookup[] = "could not look for an interrupted save";
 // clang-format on
 
 static_assert(std::size(japaneseStatus) == std::size(englishStatus));
+static_assert(std::size(japaneseRecovery) == std::size(englishRecovery));
 static_assert(std::size(japaneseNotes) == std::size(conversionNotes));
 static_assert(std::size(englishNotes) == std::size(conversionNotes));
 
@@ -77,6 +83,11 @@ const char* RecoveryMessage(Recovery recovery, Language language)
 {
     const auto index = static_cast<std::size_t>(recovery);
     return (language == Language::Japanese ? japaneseRecovery : englishRecovery)[index];
+}
+
+const char* LookupFailureMessage(Language language)
+{
+    return language == Language::Japanese ? japaneseLookup : englishLookup;
 }
 
 const char* NoteMessage(ConversionNote note, Language language)

@@ -19,6 +19,9 @@ const char* RecoveryMessage(Recovery recovery, Language language);
 // What `tbxconv convert --strict` says before the notes of a conversion that it refused, in code
 // page 932.
 const char* StrictRefusalMessage(Language language);
+// That a save went on without looking for an interrupted save of its file, whose folder of
+// journals could not be read, in code page 932.
+const char* LookupFailureMessage(Language language);
 
 // The text of one conversion note, in code page 932.
 const char* NoteMessage(ConversionNote note, Language language);

@@ -1,50 +1,78 @@
 #pragma once
 
-// The journal of an in-place save: the destination's old bytes, kept in the user's own journal
-// folder while the destination is rewritten. It is published only once it is complete and on
-// the disk, and it names its file by identity (never by path) with the old length and checksums.
-// While it exists the destination may be half rewritten; removing it commits the save. A save,
-// or `tbxconv recover`, that finds the journal of its file plays it back first, and only a
-// journal that passes every check is ever played back.
+// The journal of an in-place save, kept in the user's own folder of journals while the
+// destination is rewritten: the destination's old bytes, and what its new content will be sector
+// by sector (old and new length, a checksum of each new sector). It is published under a name of
+// its own once it is complete and on the disk; removing it commits the save.
+//
+// A journal is played back only over a state that its interrupted save could have left: every
+// sector of the file old or new (the new ones up to a point, or any of them after a power cut),
+// the length between the old and the new one. A file that another program wrote since, or another
+// file that took the number, fails that, and its journal is never played back: it is kept, refused,
+// for a person to look at (`tbxconv recover`), and a later save writes a journal of its own beside it.
 
-#include "platform/file/FileSystem.h"
+#include "platform/file/CFile.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace SaveJournal {
 
-// Why a journal of the file is not played back, or that there is none.
-enum class Found {
-    None,       // no journal of this file
-    Valid,      // ours, one link, this file's identity, complete, checksums hold
-    Refused,    // any other file under the journal's name: left alone, never played back
-    Unreadable, // it could not be read to the end: the cause is the save's
-};
+// The unit in which a crash is taken to keep or lose bytes: a disk writes a sector whole or not at
+// all, and a rewrite is cut short only on the edge of a whole buffer of CFile's.
+inline constexpr std::size_t sectorSize = 512;
 
-struct Journal {
-    explicit Journal(FileSystem& files)
-        : file(files)
+// Takes the bytes that a writer puts into a file, and keeps instead what a journal needs of them:
+// their length and the checksum of each sector, and of the part of a sector that ends where the
+// old content ended.
+class NewContent : public CFile {
+public:
+    explicit NewContent(std::uint64_t oldLength)
+        : oldLength(oldLength)
     {
     }
-    std::string name;
-    ScopedHandle file;
-    std::uint64_t oldLength = 0;
+    void Write(const void* buffer, std::size_t count) override;
+    void Flush() override;
+
+    std::uint64_t length = 0;
+    std::vector<std::uint64_t> sums;
+    std::uint64_t sumToOldEnd = 0;
+
+private:
+    void Add(const unsigned char* bytes, std::size_t count);
+    void EndSector();
+
+    const std::uint64_t oldLength;
+    unsigned char sector[sectorSize] = {};
+    std::size_t filled = 0;
 };
 
-// The journal's name in the folder: the file's identity.
-std::string NameFor(const Identity& id);
+// A journal found for a file.
+struct Found {
+    enum class Verdict {
+        Valid,   // whole, ours, and the file is in a state its save could have left: play it back
+        Refused, // it may be the file's, but fails a check: left alone for a person
+    };
+    std::string name;
+    Verdict verdict = Verdict::Refused;
+    std::uint64_t oldLength = 0;
+    std::uint64_t dataOffset = 0;
+};
 
-// Copies the bytes of reader (the destination, which info describes) into a new journal, and
-// publishes it once it and then its name are on the disk.
-FileError Write(FileSystem& files, const HeldFolder& folder, FileSystem::Handle reader, const FileInfo& info);
+// Copies the bytes of reader (the destination, which info describes) into a new journal with
+// what next says of the new content, puts it on the disk and publishes it under a name of its own,
+// then puts the name on the disk: that name.
+FileError Write(FileSystem& files, const HeldFolder& folder, FileSystem::Handle reader, const FileInfo& info,
+    const NewContent& next, std::string& name);
 
-// Looks for the journal of the file that info describes and checks it; a valid one stays open in
-// journal. failure: the cause when it is unreadable.
-Found Find(FileSystem& files, const HeldFolder& folder, const FileInfo& info, Journal& journal, FileError& failure);
+// The journals in the folder that may be those of the file that info describes, each checked
+// against what reader reads of the file now. Journals of other files are left out.
+FileError FindAll(FileSystem& files, const HeldFolder& folder, FileSystem::Handle reader, const FileInfo& info,
+    std::vector<Found>& found);
 
 // Writes a valid journal's bytes back into file from its start, cuts it to their length and
 // waits for the disk. The journal stays: the caller removes it once this succeeded.
-FileError CopyBack(FileSystem& files, const Journal& journal, FileSystem::Handle file);
+FileError CopyBack(FileSystem& files, const HeldFolder& folder, const Found& journal, FileSystem::Handle file);
 
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct SaveDestination;
 // The ways a save takes: a new file under a free name, the bytes straight to a device or pipe, a
@@ -38,6 +39,9 @@ public:
     // A batch that syncs the folders it wrote to at its end lets the saves of new files leave
     // their folder's sync to it. A file is always on the disk before it takes a name.
     void DeferFolderSync(bool defer) { deferFolderSync = defer; }
+    // The status of a folder of journals that the last save could not read, which left it to go
+    // on without looking for an interrupted save of the destination; Success when there was none.
+    ConvStatus GetRecoveryFailure() const { return recoveryFailure; }
 
     const TabrixRecord& GetRecord() const { return record; }
     const std::string& GetSourcePath() const { return sourcePath; }
@@ -57,20 +61,31 @@ private:
     ConvStatus SaveInPlace(SaveDestination& destination);
 
     bool deferFolderSync = false;
+    ConvStatus recoveryFailure = Success;
 };
 
 // What a playback of a journal found.
 enum class Recovery {
     NoJournal,  // no interrupted save of the file
     PlayedBack, // the file has its content from before the interrupted save again
-    Refused,    // a file under the journal's name that fails its checks: left alone
+    Refused,    // journals that may be the file's fail their checks: left alone for a person
+    Discarded,  // such journals were removed, as a person asked
 };
 
-// What a playback came to: its status, and what it found.
+// What a playback came to: its status, what it found, and the names of the refused journals in
+// the folder of journals.
 struct Playback {
     ConvStatus status = Success;
     Recovery outcome = Recovery::NoJournal;
+    std::vector<std::string> refused;
+    // The status is that of the folder of journals, which could not be opened or read.
+    bool lookupFailed = false;
 };
 
-// Plays back the journal that an interrupted in-place save of path left, if any.
-Playback RecoverInterruptedSave(const std::string& path, FileSystem& files = FileSystem::Native());
+// What a recovery does with journals that fail their checks.
+enum class Refusals { Keep, Discard };
+
+// Plays back the journal that an interrupted in-place save of path left, if any; the refused ones
+// stay unless told to go.
+Playback RecoverInterruptedSave(const std::string& path, FileSystem& files = FileSystem::Native(),
+    Refusals refusals = Refusals::Keep);

@@ -55,37 +55,43 @@ struct PendingFile : UnnamedFile {
     const HeldFolder& folder;
 };
 
-// Plays back the journal of the file that info describes, if one passes every check, and removes
-// it: for an interrupted save, a rollback and a failed commit alike.
-Playback PlayBack(FileSystem& files, const HeldFolder& journals, Handle file, const FileInfo& info)
+// Plays back the journal of the file that info describes that passes every check, if one does
+// (only the one named `only`, where given), and removes it; refused journals stay for a person. For
+// an interrupted save, a rollback and a failed commit alike.
+Playback PlayBack(FileSystem& files, const HeldFolder& journals, Handle file, const FileInfo& info,
+    const std::string* only = nullptr)
 {
-    SaveJournal::Journal journal(files);
-    FileError failure;
-    switch (SaveJournal::Find(files, journals, info, journal, failure)) {
-    case SaveJournal::Found::None:
-        return { Success, Recovery::NoJournal };
-    case SaveJournal::Found::Refused:
-        return { Success, Recovery::Refused };
-    case SaveJournal::Found::Unreadable:
-        return { StatusOf(failure), Recovery::NoJournal };
-    case SaveJournal::Found::Valid:
-        break;
+    std::vector<SaveJournal::Found> found;
+    if (FileError failed = SaveJournal::FindAll(files, journals, file, info, found))
+        return { StatusOf(failed), Recovery::NoJournal, {}, true };
+    Playback back;
+    const SaveJournal::Found* valid = nullptr;
+    for (const SaveJournal::Found& journal : found) {
+        if (only && journal.name != *only)
+            continue;
+        if (journal.verdict == SaveJournal::Found::Verdict::Refused)
+            back.refused.push_back(journal.name);
+        else if (!valid)
+            valid = &journal;
     }
-    if (FileError failed = SaveJournal::CopyBack(files, journal, file))
-        return { StatusOf(failed), Recovery::NoJournal };
-    journal.file.Reset();
-    if (FileError failed = files.Remove(journals, journal.name))
-        return { StatusOf(failed), Recovery::NoJournal };
+    back.outcome = back.refused.empty() ? Recovery::NoJournal : Recovery::Refused;
+    if (!valid)
+        return back;
+    if (FileError failed = SaveJournal::CopyBack(files, journals, *valid, file))
+        return { StatusOf(failed), back.outcome, back.refused };
+    if (FileError failed = files.Remove(journals, valid->name))
+        return { StatusOf(failed), back.outcome, back.refused };
     // Gone, if perhaps not yet from the disk: it would only give the same bytes back again.
     files.SyncFolder(journals);
-    return { Success, Recovery::PlayedBack };
+    back.outcome = Recovery::PlayedBack;
+    return back;
 }
 
-// The old content goes back in; the save fails with its own status, or the playback's.
+// The save's own journal goes back in; the save fails with its own status, or the playback's.
 ConvStatus RollBack(FileSystem& files, const HeldFolder& journals, Handle file, const FileInfo& info,
-    ConvStatus failure)
+    const std::string& journal, ConvStatus failure)
 {
-    const Playback back = PlayBack(files, journals, file, info);
+    const Playback back = PlayBack(files, journals, file, info, &journal);
     return back.status != Success ? back.status : failure;
 }
 
@@ -113,11 +119,12 @@ ConvStatus CommitReplacement(FileSystem& files, const HeldFolder& folder, Unname
     return StatusOf(files.SyncFolder(folder));
 }
 
-// The commit of an in-place save: once the journal is gone, the new content stands.
-ConvStatus CommitInPlace(FileSystem& files, const HeldFolder& journals, Handle file, const FileInfo& info)
+// The commit of an in-place save: once its journal is gone, the new content stands.
+ConvStatus CommitInPlace(FileSystem& files, const HeldFolder& journals, Handle file, const FileInfo& info,
+    const std::string& journal)
 {
-    if (FileError failed = files.Remove(journals, SaveJournal::NameFor(info.id)))
-        return RollBack(files, journals, file, info, StatusOf(failed));
+    if (FileError failed = files.Remove(journals, journal))
+        return RollBack(files, journals, file, info, journal, StatusOf(failed));
     // Gone, but not known to be gone from the disk: the new content stays, and a journal that
     // comes back after a power cut gives the old one back.
     return StatusOf(files.SyncFolder(journals));
@@ -167,8 +174,11 @@ struct SaveDestination {
     Playback Recover(FileSystem& files)
     {
         HeldFolder journals(files);
-        if (!info.regular || files.OpenJournalFolder(Creation::OpenExisting, journals))
+        if (!info.regular)
             return {};
+        if (FileError failed = files.OpenJournalFolder(Creation::OpenExisting, journals))
+            return failed.cause == FileErrorCause::FileNotFound ? Playback {}
+                                                                : Playback { StatusOf(failed), Recovery::NoJournal, {}, true };
         Playback back = PlayBack(files, journals, held.handle, info);
         if (back.status == Success && back.outcome == Recovery::PlayedBack)
             back.status = StatusOf(files.Examine(held.handle, info));
@@ -197,6 +207,7 @@ ConvStatus TabrixDocument::Save()
     // What the system says of an empty name, without making a file in the working folder.
     if (destinationPath.empty())
         return StatusFromCause(FileErrorCause::BadPath);
+    recoveryFailure = Success;
     return RaisingMemory([&]() -> ConvStatus {
         SaveDestination destination(Files());
         if (ConvStatus opened = destination.Open(Files(), destinationPath); opened != Success)
@@ -205,8 +216,13 @@ ConvStatus TabrixDocument::Save()
             return *SaveNewFile(destination, SaveWay::New);
         if (ConvStatus locked = destination.OpenAndLock(Files(), Creation::CreateMissing); locked != Success)
             return locked;
-        if (ConvStatus recovered = destination.Recover(Files()).status; recovered != Success)
-            return recovered;
+        // A folder of journals that cannot be read leaves the save to go on without a playback, and
+        // is told (GetRecoveryFailure).
+        const Playback recovered = destination.Recover(Files());
+        if (recovered.lookupFailed)
+            recoveryFailure = recovered.status;
+        else if (recovered.status != Success)
+            return recovered.status;
         const SaveWay way = destination.ChooseWay(Files());
         if (way == SaveWay::Direct)
             return WriteRecord(destination.held.handle);
@@ -270,12 +286,16 @@ ConvStatus TabrixDocument::SaveInPlace(SaveDestination& destination)
     HeldFolder journals(files);
     if (FileError failed = files.OpenJournalFolder(Creation::CreateMissing, journals))
         return StatusOf(failed);
+    std::string journal;
     {
-        // A destination that we may write but not read cannot be kept: it is refused.
+        // A destination that we may write but not read cannot be kept: it is refused. The new
+        // content's checksums come from the writer, before a byte of the destination is overwritten.
         ScopedHandle reader(files);
+        SaveJournal::NewContent next(destination.info.length);
+        WriteTarget(next, record, targetVersion);
         FileError failed = files.OpenForReading(held, reader.handle);
         if (!failed)
-            failed = SaveJournal::Write(files, journals, reader.handle, destination.info);
+            failed = SaveJournal::Write(files, journals, reader.handle, destination.info, next, journal);
         if (failed)
             return StatusOf(failed);
     }
@@ -286,7 +306,7 @@ ConvStatus TabrixDocument::SaveInPlace(SaveDestination& destination)
         if (status == Success)
             status = WriteRecord(held);
     } catch (...) {
-        PlayBack(files, journals, held, destination.info);
+        PlayBack(files, journals, held, destination.info, &journal);
         throw;
     }
     if (status == Success)
@@ -294,11 +314,11 @@ ConvStatus TabrixDocument::SaveInPlace(SaveDestination& destination)
     if (status == Success)
         status = StatusOf(files.Sync(held));
     if (status != Success)
-        return RollBack(files, journals, held, destination.info, status);
-    return CommitInPlace(files, journals, held, destination.info);
+        return RollBack(files, journals, held, destination.info, journal, status);
+    return CommitInPlace(files, journals, held, destination.info, journal);
 }
 
-Playback RecoverInterruptedSave(const std::string& path, FileSystem& files)
+Playback RecoverInterruptedSave(const std::string& path, FileSystem& files, Refusals refusals)
 {
     Playback result;
     result.status = RaisingMemory([&]() -> ConvStatus {
@@ -310,9 +330,21 @@ Playback RecoverInterruptedSave(const std::string& path, FileSystem& files)
             status = destination.OpenAndLock(files, Creation::OpenExisting);
         if (status != Success)
             return status;
-        const Playback back = destination.Recover(files);
-        result.outcome = back.outcome;
-        return back.status;
+        result = destination.Recover(files);
+        if (result.status != Success || refusals == Refusals::Keep || result.refused.empty())
+            return result.status;
+        // A person has looked at them: they go, and their names with them from the disk.
+        HeldFolder journals(files);
+        FileError failed = files.OpenJournalFolder(Creation::OpenExisting, journals);
+        for (const std::string& refused : result.refused) {
+            if (!failed)
+                failed = files.Remove(journals, refused);
+        }
+        if (!failed)
+            failed = files.SyncFolder(journals);
+        if (!failed && result.outcome == Recovery::Refused)
+            result.outcome = Recovery::Discarded;
+        return StatusOf(failed);
     });
     return result;
 }

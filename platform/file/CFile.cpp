@@ -1,5 +1,6 @@
 #include "platform/file/CFile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -107,19 +108,23 @@ void CFile::Write(const void* buffer, std::size_t count)
         throw CFileException(FileErrorCause::InvalidFile, -1, filePath);
     if (!writable)
         throw CFileException(FileErrorCause::AccessDenied, -1, filePath);
-    if (count <= writeBufferSize - pending) {
-        std::memcpy(writeBuffer.get() + pending, buffer, count);
-        pending += count;
-        return;
+    // Only whole buffers go out before a flush, so that a write cut short by a crash ends on a
+    // buffer's edge: a file rewritten in place then holds new sectors up to it and old ones after.
+    auto bytes = static_cast<const unsigned char*>(buffer);
+    while (count > 0) {
+        if (pending == 0 && count >= writeBufferSize) {
+            const std::size_t whole = count - count % writeBufferSize;
+            if (FileError error = files->Write(handle, bytes, whole))
+                Raise(error);
+            bytes += whole, count -= whole;
+            continue;
+        }
+        const std::size_t taken = std::min(count, writeBufferSize - pending);
+        std::memcpy(writeBuffer.get() + pending, bytes, taken);
+        pending += taken, bytes += taken, count -= taken;
+        if (pending == writeBufferSize)
+            WritePending();
     }
-    WritePending();
-    if (count < writeBufferSize) {
-        std::memcpy(writeBuffer.get(), buffer, count);
-        pending = count;
-        return;
-    }
-    if (FileError error = files->Write(handle, buffer, count))
-        Raise(error);
 }
 
 void CFile::Flush()

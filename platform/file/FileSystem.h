@@ -16,15 +16,37 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+// A volume's own name, which a remount keeps (its UUID, a number the system derives from it, a
+// volume serial), or its device number, which a remount may change. Two are compared only when
+// they are of the same kind.
+struct VolumeId {
+    enum class Kind : std::uint8_t { None, Device, DerivedFromUuid, Uuid, Serial };
+    Kind kind = Kind::None;
+    std::uint64_t high = 0;
+    std::uint64_t low = 0;
+    bool operator==(const VolumeId&) const = default;
+};
 
 // Which file a handle is, whatever name leads to it: device and inode (POSIX), volume serial and
 // file index (Windows), and the birth time where the system keeps one, so that a number given
-// again to a later file does not match.
+// again to a later file does not match. Two identities are the same file while it is mounted when
+// these three agree (Look sees no more).
 struct Identity {
     std::uint64_t volume = 0;
     std::uint64_t file = 0;
     std::uint64_t birth = 0;
-    bool operator==(const Identity&) const = default;
+    // What Examine adds, 0 where the system keeps none: the upper half of a 128-bit file id
+    // (Windows), the inode's generation, which a file number given again changes (POSIX), and the
+    // volume's own id.
+    std::uint64_t fileHigh = 0;
+    std::uint64_t generation = 0;
+    VolumeId volumeId;
+    bool operator==(const Identity& other) const
+    {
+        return volume == other.volume && file == other.file && birth == other.birth;
+    }
 };
 
 // What an open file is.
@@ -169,6 +191,8 @@ public:
     virtual FileError Remove(const HeldFolder& folder, const std::string& name) = 0;
     // Waits until the folder's names are on the disk.
     virtual FileError SyncFolder(const HeldFolder& folder) = 0;
+    // The names of the folder's entries but its folders (files, links, devices), in no order.
+    virtual FileError ListFolder(const HeldFolder& folder, std::vector<std::string>& names) = 0;
     // Closes a new file that was not published, and removes its temporary name.
     virtual void Discard(const HeldFolder& folder, UnnamedFile& file) = 0;
 

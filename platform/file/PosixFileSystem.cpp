@@ -13,8 +13,13 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <pwd.h>
+#include <sys/ioctl.h>
+#include <sys/statfs.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -34,6 +39,14 @@ const char journalFolderName[] = "kovrel/journals";
 // A big write goes out in pieces, each handed to the disk at once: the sync at the end of a save
 // then waits for the last piece only.
 constexpr std::size_t writeBackPiece = 4 * 1024 * 1024;
+// The file systems whose f_fsid is made from their UUID: ext2, ext3 and ext4; btrfs.
+constexpr long uuidDerivedFsids[] = { 0xEF53, 0x9123683E };
+// The ioctl that gives a file system's UUID (Linux 6.5), which older headers do not name.
+struct FsUuid {
+    unsigned char length;
+    unsigned char uuid[16];
+};
+constexpr unsigned long getFsUuid = _IOR(0x15, 0, FsUuid);
 // renameat2's flags, which older C libraries do not name.
 constexpr unsigned renameNoReplace = 1; // RENAME_NOREPLACE
 constexpr unsigned renameExchange = 2;  // RENAME_EXCHANGE
@@ -73,7 +86,28 @@ Identity IdentityOf(const struct statx& info)
     const std::uint64_t birth = (info.stx_mask & STATX_BTIME)
         ? std::uint64_t(info.stx_btime.tv_sec) * 1000000000u + info.stx_btime.tv_nsec
         : 0;
-    return { device, info.stx_ino, birth };
+    return { device, info.stx_ino, birth, 0, 0, {} };
+}
+
+// What the volume of fd keeps of its own name across a remount.
+VolumeId VolumeIdOf(int fd, std::uint64_t device)
+{
+    FsUuid uuid {};
+    std::uint64_t halves[2] = {};
+    if (::ioctl(fd, getFsUuid, &uuid) == 0 && uuid.length == sizeof uuid.uuid) {
+        std::memcpy(halves, uuid.uuid, sizeof halves);
+        return { VolumeId::Kind::Uuid, halves[0], halves[1] };
+    }
+    struct statfs volume {};
+    if (::fstatfs(fd, &volume) == 0) {
+        for (long type : uuidDerivedFsids) {
+            if (volume.f_type == type) {
+                std::memcpy(halves, &volume.f_fsid, sizeof volume.f_fsid);
+                return { VolumeId::Kind::DerivedFromUuid, 0, halves[0] };
+            }
+        }
+    }
+    return { VolumeId::Kind::Device, 0, device };
 }
 
 bool InGroup(gid_t group)
@@ -226,6 +260,10 @@ public:
         if (!StatOf(Fd(file), "", AT_EMPTY_PATH, found))
             return Errno();
         info.id = IdentityOf(found);
+        int generation = 0;
+        if (::ioctl(Fd(file), FS_IOC_GETVERSION, &generation) == 0)
+            info.id.generation = static_cast<std::uint32_t>(generation);
+        info.id.volumeId = VolumeIdOf(Fd(file), info.id.volume);
         info.regular = S_ISREG(found.stx_mode);
         info.length = found.stx_size;
         info.links = found.stx_nlink;
@@ -425,6 +463,36 @@ public:
             return {};
         const int error = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
         ::close(fd);
+        return error ? Errno(error) : FileError {};
+    }
+
+    FileError ListFolder(const HeldFolder& folder, std::vector<std::string>& names) override
+    {
+        names.clear();
+        const int fd = ::openat(Fd(folder.handle), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        DIR* listing = fd >= 0 ? ::fdopendir(fd) : nullptr;
+        if (!listing) {
+            const FileError failed = Errno();
+            if (fd >= 0)
+                ::close(fd);
+            return failed;
+        }
+        int error = 0;
+        for (;;) {
+            errno = 0;
+            const struct dirent* entry = ::readdir(listing);
+            if (!entry) {
+                error = errno;
+                break;
+            }
+            struct stat info {};
+            const bool folder = entry->d_type == DT_DIR
+                || (entry->d_type == DT_UNKNOWN
+                    && (::fstatat(fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(info.st_mode)));
+            if (!folder)
+                names.emplace_back(entry->d_name);
+        }
+        ::closedir(listing);
         return error ? Errno(error) : FileError {};
     }
 

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 namespace {
 
 using Handle = FileSystem::Handle;
@@ -185,6 +187,13 @@ public:
         if (!::GetFileInformationByHandle(ToHandle(file), &found))
             return LastFailure();
         info.id = IdentityOf(found);
+        // The 128-bit id where the file system has one (Windows 8 and later); the serial survives a remount.
+        FILE_ID_INFO lasting {};
+        info.id.volumeId = { VolumeId::Kind::Serial, 0, found.dwVolumeSerialNumber };
+        if (::GetFileInformationByHandleEx(ToHandle(file), FileIdInfo, &lasting, sizeof lasting)) {
+            std::memcpy(&info.id.fileHigh, lasting.FileId.Identifier + 8, sizeof info.id.fileHigh);
+            info.id.volumeId.low = lasting.VolumeSerialNumber;
+        }
         info.regular = !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
         info.length = (std::uint64_t(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
         info.links = found.nNumberOfLinks;
@@ -373,6 +382,23 @@ public:
 
     // Every move is written through (Provides).
     FileError SyncFolder(const HeldFolder&) override { return {}; }
+
+    FileError ListFolder(const HeldFolder& folder, std::vector<std::string>& names) override
+    {
+        names.clear();
+        WIN32_FIND_DATAW found {};
+        HANDLE search = ::FindFirstFileW(LongName(folder, "*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return ::GetLastError() == ERROR_FILE_NOT_FOUND ? FileError {} : LastFailure();
+        do {
+            const std::optional<std::string> name = FromWide(CP_ACP, found.cFileName, true);
+            if (name && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                names.push_back(*name);
+        } while (::FindNextFileW(search, &found));
+        const DWORD error = ::GetLastError();
+        ::FindClose(search);
+        return error == ERROR_NO_MORE_FILES ? FileError {} : Failed(error);
+    }
 
     void Discard(const HeldFolder& folder, UnnamedFile& file) override
     {

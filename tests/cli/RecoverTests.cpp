@@ -20,6 +20,11 @@ TEST_F(CliTest, RecoverSaysWhatItDidForEachFile)
     console.language = Language::English;
     EXPECT_EQ(Run({ "recover", torn }), 11);
     EXPECT_EQ(console.err.substr(console.err.find('\n') + 1),
-        Said(torn, "a journal under its name fails its checks and was left alone (" + FileSystem::Native().JournalFolderPath() + ")"));
+        Said(torn, "a journal of it fails its checks and was left alone (" + journal + ")"));
     EXPECT_EQ(ReadBytes(journal), Bytes(80, 'j'));
+    // Once a person has looked, --discard removes it.
+    console.out.clear();
+    EXPECT_EQ(Run({ "recover", "--discard", torn }), 0);
+    EXPECT_EQ(console.out, torn + ": removed its journals that fail their checks\n");
+    EXPECT_FALSE(Exists(journal));
 }

@@ -178,22 +178,22 @@ protected:
         return { calls, std::size_t(commit - calls.begin()) + 1,
             std::find(calls.begin(), commit, Call::Sync) < commit };
     }
-    // The calls that look for the journal of an interrupted save, after the lock: the folder of
-    // journals, the journal, what it is. A failure there leaves any journal alone, and the save goes on.
-    static std::vector<std::size_t> LookingForAJournal(const std::vector<Call>& calls)
+    // The calls that look for the journals of an interrupted save and check them, after the lock
+    // and up to a playback (which opens a journal again); without one, the folder of journals and
+    // its listing. A failure there leaves every journal alone, and the save goes on.
+    static bool LookingForAJournal(const std::vector<Call>& calls, std::size_t k)
     {
-        const Call looking[] = { Call::OpenJournalFolder, Call::OpenNamed, Call::Examine };
-        std::vector<std::size_t> found;
-        auto at = std::find(std::find(calls.begin(), calls.end(), Call::Lock), calls.end(), Call::OpenJournalFolder);
-        for (; at != calls.end() && found.size() < 3 && *at == looking[found.size()]; ++at)
-            found.push_back(std::size_t(at - calls.begin()) + 1);
-        return found;
+        const auto from = std::find(std::find(calls.begin(), calls.end(), Call::Lock), calls.end(), Call::OpenJournalFolder);
+        const auto opened = std::find(from, calls.end(), Call::OpenNamed);
+        const auto playback = opened == calls.end() ? opened : std::find(opened + 1, calls.end(), Call::OpenNamed);
+        const auto listed = from != calls.end() && from + 1 != calls.end() && from[1] == Call::ListFolder;
+        const auto until = playback != calls.end() ? playback : from + (from == calls.end() ? 0 : listed ? 2 : 1);
+        return k - 1 >= std::size_t(from - calls.begin()) && k - 1 < std::size_t(until - calls.begin());
     }
     // A failed close changes nothing either: the handle is gone all the same.
     static bool Harmless(const std::vector<Call>& calls, std::size_t k)
     {
-        const std::vector<std::size_t> looking = LookingForAJournal(calls);
-        return calls[k - 1] == Call::Close || std::find(looking.begin(), looking.end(), k) != looking.end();
+        return calls[k - 1] == Call::Close || LookingForAJournal(calls, k);
     }
 
     // d.tbx is whole on every name: old, or new once committed; nothing else came or stayed.
@@ -258,6 +258,8 @@ protected:
     ScratchFolder folder, state;
     Bytes newBytes;
     const Bytes oldBytes = Bytes(3000, 'o');
+    // What an interrupted save of oldBytes that had written ten bytes of 'h' leaves.
+    const Bytes torn = Overwritten(oldBytes, Bytes(10, 'h'));
     Document document { "" };
 };
 
@@ -333,12 +335,12 @@ TEST_F(SafeSave, JournalsThatFailACheckAreNeverPlayedBack)
         const std::vector<std::string> planted = Journals();
         EXPECT_EQ(Recover(Path("d.tbx")), Recovery::Refused) << plant.what;
         EXPECT_EQ(SaveTo(Path("d.tbx"), 1), HardwareError) << plant.what;
-        EXPECT_EQ(ReadBytes(Path("d.tbx")), Bytes(10, 'h')) << plant.what;
+        EXPECT_EQ(ReadBytes(Path("d.tbx")), torn) << plant.what;
         EXPECT_EQ(Journals(), planted) << plant.what;
     }
     Put(Path("d.tbx.kovrel-backup"), oldBytes, 0600);
     EXPECT_EQ(SaveTo(Path("d.tbx"), 1), HardwareError);
-    EXPECT_EQ(ReadBytes(Path("d.tbx")), Bytes(10, 'h'));
+    EXPECT_EQ(ReadBytes(Path("d.tbx")), torn);
     EXPECT_EQ(ReadBytes(Path("d.tbx.kovrel-backup")), oldBytes);
 }
 
@@ -626,13 +628,14 @@ TEST_F(AsAnotherUser, AnotherUsersJournalOrJournalFolderIsNeverUsed)
     const std::string journal = LeaveInterruptedSave(Path("d.tbx"), oldBytes, Bytes(10, 'h'));
     ASSERT_EQ(::lchown(journal.c_str(), nobody, nobody), 0);
     EXPECT_EQ(Recover(Path("d.tbx")), Recovery::Refused);
-    EXPECT_EQ(ReadBytes(Path("d.tbx")), Bytes(10, 'h'));
+    EXPECT_EQ(ReadBytes(Path("d.tbx")), torn);
     // A folder of journals that another user owns is not ours to write to or to read from.
     ASSERT_EQ(::lchown(JournalFolder().c_str(), nobody, nobody), 0);
     fs::create_hard_link(Path("d.tbx"), Path("e.tbx"));
     EXPECT_EQ(SaveTo(Path("d.tbx")), AccessDenied);
-    EXPECT_EQ(Recover(Path("d.tbx")), Recovery::NoJournal);
-    EXPECT_EQ(ReadBytes(Path("d.tbx")), Bytes(10, 'h'));
+    // Looked for, it is an error, not "nothing to do".
+    EXPECT_EQ(Recover(Path("d.tbx"), AccessDenied), Recovery::NoJournal);
+    EXPECT_EQ(ReadBytes(Path("d.tbx")), torn);
 }
 
 TEST_F(AsAnotherUser, BindMountedDestination)

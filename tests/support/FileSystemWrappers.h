@@ -21,7 +21,7 @@
 // clang-format off
 enum class Call {
     Open, Read, Write, Seek, CutAtPosition, Sync, Examine, Lock, OpenForReading, CarryAttributes, Close,
-    OpenFolder, OpenJournalFolder, OpenLikePlainWrite, OpenNamed, MakeUnnamed, Publish, Remove, SyncFolder,
+    OpenFolder, OpenJournalFolder, OpenLikePlainWrite, OpenNamed, MakeUnnamed, Publish, Remove, SyncFolder, ListFolder,
 };
 // clang-format on
 
@@ -59,6 +59,7 @@ public:
     FileError Publish(const HeldFolder& folder, UnnamedFile& file, const std::string& name, Publishing how, const Identity& replaced) override { return Pass(Call::Publish, [&] { return target.Publish(folder, file, name, how, replaced); }); }
     FileError Remove(const HeldFolder& folder, const std::string& name) override { return Pass(Call::Remove, [&] { return target.Remove(folder, name); }); }
     FileError SyncFolder(const HeldFolder& folder) override { return Pass(Call::SyncFolder, [&] { return target.SyncFolder(folder); }); }
+    FileError ListFolder(const HeldFolder& folder, std::vector<std::string>& names) override { return Pass(Call::ListFolder, [&] { return target.ListFolder(folder, names); }); }
     void Discard(const HeldFolder& folder, UnnamedFile& file) override { target.Discard(folder, file); }
     // clang-format on
 
