@@ -44,7 +44,7 @@ offered() {
 }
 check "completion: commands, info's options" "--help --version convert dump info recover|--help" "$(offered '')|$(offered info --)"
 check "completion: options" "$(grep -oE -- '--[a-z-]+' <<<"$help" | sort -u | paste -sd' ')" \
-  "$( (offered -; offered convert -) | tr ' ' '\n' | sort -u | paste -sd' ')"
+  "$( (offered -; offered convert -; offered recover -) | tr ' ' '\n' | sort -u | paste -sd' ')"
 check "completion: versions" "$(grep -oE 'version X\.Y \([^)]*\)' <<<"$help" | grep -oE '[0-9]\.[0-9]' | paste -sd' ')|1.1" \
   "$(offered convert --to '')|$(offered convert --to=1.1)"
 check "completion: folders, files" "sub|B.TBX a.tbx sub|B.TBX a.tbx sub" \
