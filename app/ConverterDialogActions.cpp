@@ -367,8 +367,13 @@ void ConverterDialog::OnOK()
         WaitCursorScope wait; // off again on every way out of Save, a raised failure too
         status = document->Save();
     }
-    if (!IsErrorStatus(status))
-        return; // converted: no message, OK stays disabled until the next change
+    // Converted: no message, OK stays disabled until the next change; but a folder of journals
+    // that the save could not read, and went on without, is told by its status.
+    if (!IsErrorStatus(status)) {
+        if (IsErrorStatus(document->GetRecoveryFailure()))
+            ReportStatus(document->GetRecoveryFailure());
+        return;
+    }
     ReportStatus(status);
     EnableOkButton(*this, false);
 }

@@ -169,7 +169,8 @@ public:
     // Names in a folder.
     virtual FileError OpenFolder(const std::string& path, HeldFolder& folder) = 0;
     // The user's own folder of journals: on storage that outlives a power cut, owned by this user
-    // and open to no other (a folder that another user owns or may enter is refused).
+    // and open to no other (a folder that another user owns or may enter is refused). FileNotFound
+    // when it does not exist.
     virtual FileError OpenJournalFolder(Creation creation, HeldFolder& folder) = 0;
     // Where that folder is, for messages.
     virtual std::string JournalFolderPath() = 0;

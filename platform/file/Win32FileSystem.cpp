@@ -75,7 +75,7 @@ std::wstring LongName(const HeldFolder& folder, const std::string& name)
 // an earlier one; the creation time is not stable enough to help (Wine derives it from ctime).
 Identity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info)
 {
-    return { info.dwVolumeSerialNumber, (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow, 0 };
+    return { info.dwVolumeSerialNumber, (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow, 0, 0, 0, {} };
 }
 
 std::wstring JournalFolderWide()
@@ -260,8 +260,9 @@ public:
             ::CreateDirectoryW(wide.c_str(), nullptr);
         }
         const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+        // A folder on the way that is missing too: there is no folder of journals.
         if (attributes == INVALID_FILE_ATTRIBUTES)
-            return LastFailure();
+            return ::GetLastError() == ERROR_PATH_NOT_FOUND ? Failed(ERROR_FILE_NOT_FOUND) : LastFailure();
         if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
             return { FileErrorCause::AccessDenied, -1 };
         folder.path = FromWide(CP_UTF8, wide + L"\\", true).value_or("");

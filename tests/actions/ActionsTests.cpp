@@ -221,6 +221,25 @@ TEST_F(Actions, SaveFailureKeepsTheFieldsAndTheDocument)
     });
 }
 
+TEST_F(Actions, ConversionThatCouldNotLookForAnInterruptedSaveSaysWhy)
+{
+    // A file where the folder of journals should be: the save goes on without it, and says so.
+    char saved[MAX_PATH] = {};
+    ::GetEnvironmentVariableA("LOCALAPPDATA", saved, MAX_PATH);
+    folder.MakeFolder("Kovrel");
+    folder.Write("Kovrel\\Journals", Bytes { 1 });
+    ::SetEnvironmentVariableA("LOCALAPPDATA", folder.Path().c_str());
+    WriteBytes(destination, Bytes(9, 'o'));
+    dialog.Run([&](ActionsDialog& d) {
+        MakeValid(d);
+        ASSERT_TRUE(d.Click(IDOK));
+        ASSERT_EQ(services.messageBoxes.size(), 1u);
+        EXPECT_EQ(services.messageBoxes[0].text, StatusText(AccessDenied));
+        EXPECT_EQ(ReadBytes(destination), converted11);
+    });
+    ::SetEnvironmentVariableA("LOCALAPPDATA", saved);
+}
+
 TEST_F(Actions, CloseEndsTheDialogWith1006)
 {
     INT_PTR result = dialog.Run([&](ActionsDialog& d) {
