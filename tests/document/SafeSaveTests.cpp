@@ -662,6 +662,48 @@ TEST_F(AsAnotherUser, VolumeWithRoomForTheNewFileOnlyInPlaceOfTheOld)
     ExpectNewBytesAndOwner(Path("volume/d.tbx"), 0);
     EXPECT_TRUE(Run("umount '" + Path("volume") + "'"));
 }
+
+TEST_F(AsAnotherUser, OnAVolumeWithoutBirthTimesAJournalOutlivesARemountAndNeverReachesAnotherFile)
+{
+    // An ext4 volume of 128-byte inodes on a loop device, mounted again after another loop device
+    // took its number; its files are saved by root and by nobody.
+    const std::string image = Path("ext4.img"), at = Path("ext4"), other = Path("other.img");
+    fs::create_directory(at);
+    if (!Run("truncate -s 16M '" + image + "' '" + other + "' && mkfs.ext4 -q -F -I 128 '" + image
+            + "' 2>/dev/null && mount -o loop '" + image + "' '" + at + "' && chmod 1777 '" + at + "'"))
+        GTEST_SKIP() << "no loop volume here";
+    struct Unmount {
+        std::string at, other;
+        ~Unmount() { Run("umount '" + at + "'; losetup -d $(losetup -nO NAME -j '" + other + "') 2>/dev/null"); }
+    } unmount { at, other };
+    for (bool byNobody : { false, true }) {
+        const auto as = [&](auto body) {
+            return !byNobody ? body() : ExitOf(InChild([&] {
+                UseStateFolder(NobodysState());
+                return BecomeNobody() ? body() : 100;
+            }));
+        };
+        const auto recovered = [&](const std::string& path) {
+            return as([&] { return int(RecoverInterruptedSave(path).outcome); });
+        };
+        const std::string path = at + (byNobody ? "/nobody.tbx" : "/root.tbx");
+        as([&] { return LeaveInterruptedSave(path, oldBytes, Bytes(10, 'h')), 0; });
+        const dev_t device = Info(path).st_dev;
+        ASSERT_TRUE(Run("umount '" + at + "' && losetup -f '" + other + "' && mount -o loop '" + image + "' '" + at + "'"));
+        EXPECT_NE(Info(path).st_dev, device) << "the same volume under another device number";
+        EXPECT_EQ(recovered(path), int(Recovery::PlayedBack));
+        EXPECT_EQ(ReadBytes(path), oldBytes);
+        // Interrupted again; the file goes, and another user's new file takes its number.
+        as([&] { return LeaveInterruptedSave(path, oldBytes, Bytes(10, 'h')), 0; });
+        const ino_t number = Info(path).st_ino;
+        fs::remove(path);
+        Put(path, Bytes(20, 'u'), 0666, 4321);
+        if (Info(path).st_ino != number)
+            continue; // the volume gave the number to no new file
+        EXPECT_NE(recovered(path), int(Recovery::PlayedBack));
+        EXPECT_EQ(ReadBytes(path), Bytes(20, 'u'));
+    }
+}
 #else
 TEST_F(SafeSave, NamesNearThePathLimitLeaveNothingBeside)
 {
