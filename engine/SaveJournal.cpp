@@ -451,7 +451,15 @@ FileError CopyBack(FileSystem& files, const HeldFolder& folder, const Found& jou
 {
     ScopedHandle opened(files);
     std::uint64_t copied = 0, sum = 0;
+    FileInfo now;
     FileError failed = files.OpenNamed(folder, journal.name, opened.handle);
+    if (!failed)
+        failed = files.Examine(file, now);
+    // A file that grew is cut to its old length first, and the cut put on the disk: a playback
+    // cut short then leaves old sectors over new ones, a state the checks know.
+    if (!failed && now.length > journal.oldLength && !(failed = files.Seek(file, journal.oldLength))
+        && !(failed = files.CutAtPosition(file)))
+        failed = files.Sync(file);
     if (!failed)
         failed = Copy(files, opened.handle, journal.dataOffset, file, 0, journal.oldLength, copied, sum);
     if (!failed && copied != journal.oldLength)
