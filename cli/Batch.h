@@ -17,6 +17,8 @@ struct FileOutcome {
     bool refused = false; // --strict: it would not have kept every value, so nothing was written
     // A folder of journals that the save could not read, and went on without: its status.
     ConvStatus lookupFailure = Success;
+    // A folder of journals that the save could not have, which rewrote in place without one.
+    ConvStatus journalFailure = Success;
 };
 
 using ConvertFile = std::function<FileOutcome(std::size_t index, TabrixDocument& document)>;

@@ -150,7 +150,8 @@ int RunRecover(const CommandLine& command, Console& console)
             break;
         Playback back;
         const ConvStatus status = Guarded([&] {
-            back = RecoverInterruptedSave(path, FileSystem::Native(), command.discard ? Refusals::Discard : Refusals::Keep);
+            back = RecoverInterruptedSave(path, FileSystem::Native(),
+                command.discard ? Refusals::Discard : Refusals::Keep);
             return back.status;
         });
         // A folder of journals that cannot be read is named.
@@ -197,7 +198,7 @@ FileOutcome ConvertOne(TabrixDocument& document, const CommandLine& command, con
     });
     if (IsErrorStatus(status))
         return { status, &destination };
-    return { status, nullptr, notes, false, document.GetRecoveryFailure() };
+    return { status, nullptr, notes, false, document.GetRecoveryFailure(), document.GetJournalFailure() };
 }
 
 // The exit status that one conversion asks for: 0 when it wrote its destination.
@@ -206,19 +207,25 @@ int ExitStatusOf(const FileOutcome& file)
     return file.refused ? strictStatus : IsErrorStatus(file.status) ? file.status : 0;
 }
 
+// "DESTINATION: TEXT: MESSAGE (FOLDER)": what a save did without the folder of journals.
+void ReportJournalFolder(Console& console, const std::string& destination, const char* text, ConvStatus status)
+{
+    if (IsErrorStatus(status))
+        Complain(console,
+            ArgumentToUtf8(destination) + ": " + MessageText(text) + ": " + StatusText(console, status) + " ("
+                + ArgumentToUtf8(FileSystem::Native().JournalFolderPath()) + ")");
+}
+
 // What became of one conversion: its failure, or what it changed, or would have changed, of
-// source; and a folder of journals that its save went on without:
-// "DESTINATION: could not look for an interrupted save: MESSAGE (FOLDER)".
+// source; and what its save did without a folder of journals.
 void ReportConversion(Console& console, const std::string& source, const std::string& destination,
     const FileOutcome& file)
 {
     if (IsErrorStatus(file.status))
         ReportFailure(console, *file.failedPath, file.status);
     ReportNotes(console, source, file.notes, file.refused);
-    if (IsErrorStatus(file.lookupFailure))
-        Complain(console, ArgumentToUtf8(destination) + ": " + MessageText(LookupFailureMessage(console.MessageLanguage()))
-                + ": " + StatusText(console, file.lookupFailure) + " ("
-                + ArgumentToUtf8(FileSystem::Native().JournalFolderPath()) + ")");
+    ReportJournalFolder(console, destination, LookupFailureMessage(console.MessageLanguage()), file.lookupFailure);
+    ReportJournalFolder(console, destination, UnjournaledMessage(console.MessageLanguage()), file.journalFailure);
 }
 
 // Sources that would land on the same file in the output folder: the later would overwrite
@@ -260,7 +267,8 @@ int RunBatch(const CommandLine& command, Console& console)
                 return ConvertOne(document, command, sources[i], destinations[i]);
             },
             [&](std::size_t i, const FileOutcome& file) {
-                if (IsErrorStatus(file.status) || file.notes != 0 || IsErrorStatus(file.lookupFailure))
+                if (IsErrorStatus(file.status) || file.notes != 0 || IsErrorStatus(file.lookupFailure)
+                    || IsErrorStatus(file.journalFailure))
                     progress.Clear();
                 ReportConversion(console, sources[i], destinations[i], file);
                 if (ExitStatusOf(file) == 0)

@@ -63,6 +63,9 @@ constexpr const char* englishRecovery[] = {
     "removed its journals that fail their checks",
 };
 constexpr const char englishLookup[] = "could not look for an interrupted save";
+/* ジャーナルなしでその場で書き換えました */
+constexpr const char japaneseUnjournaled[] = "\x83\x57\x83\x83\x81\x5B\x83\x69\x83\x8B\x82\xC8\x82\xB5\x82\xC5\x82\xBB\x82\xCC\x8F\xEA\x82\xC5\x8F\x91\x82\xAB\x8A\xB7\x82\xA6\x82\xDC\x82\xB5\x82\xBD";
+constexpr const char englishUnjournaled[] = "rewritten in place without a journal";
 // clang-format on
 
 static_assert(std::size(japaneseStatus) == std::size(englishStatus));
@@ -88,6 +91,11 @@ const char* RecoveryMessage(Recovery recovery, Language language)
 const char* LookupFailureMessage(Language language)
 {
     return language == Language::Japanese ? japaneseLookup : englishLookup;
+}
+
+const char* UnjournaledMessage(Language language)
+{
+    return language == Language::Japanese ? japaneseUnjournaled : englishUnjournaled;
 }
 
 const char* NoteMessage(ConversionNote note, Language language)

@@ -23,5 +23,9 @@ const char* StrictRefusalMessage(Language language);
 // journals could not be read, in code page 932.
 const char* LookupFailureMessage(Language language);
 
+// That a save rewrote its file in place with the old bytes kept aside, having no folder of
+// journals: a crash meanwhile could have left it torn. In code page 932.
+const char* UnjournaledMessage(Language language);
+
 // The text of one conversion note, in code page 932.
 const char* NoteMessage(ConversionNote note, Language language);

@@ -38,6 +38,8 @@ enum Field : std::size_t {
 constexpr std::size_t headerSize = fieldCount * 8;
 constexpr std::size_t checkedHeader = headerSize - 8;
 constexpr std::size_t chunkSize = 1 << 20;
+// The most old bytes kept in memory where there is no journal; more go to a temporary file.
+constexpr std::uint64_t inMemory = std::uint64_t(64) << 20;
 const char nameSuffix[] = ".journal";
 // A journal's name: the file's number and 8 hex digits of its own (33 characters); the first
 // format's: the volume's and the file's numbers (41).
@@ -262,8 +264,7 @@ bool Explained(const Told& told, std::uint64_t start, const unsigned char* now, 
     if (fresh <= count)
         return SumOf(now, fresh) == told.sums[std::size_t(start / sectorSize)]
             && (count == fresh || (count <= oldCount && std::memcmp(now + fresh, old + fresh, count - fresh) == 0));
-    return told.oldLength < told.newLength && start + count == told.oldLength
-        && SumOf(now, count) == told.sumToOldEnd;
+    return told.oldLength < told.newLength && start + count == told.oldLength && SumOf(now, count) == told.sumToOldEnd;
 }
 
 enum class Verdict { Valid, Refused, OtherFile };
@@ -284,8 +285,11 @@ FileError CheckState(FileSystem& files, Handle journal, std::uint64_t dataOffset
     for (std::uint64_t at = 0; !failed && at < std::max(length, told.oldLength); at += sectorSize) {
         const unsigned char *oldBytes = nullptr, *nowBytes = nullptr;
         std::size_t oldCount = 0, nowCount = 0;
-        const auto want = [&](std::uint64_t end) { return std::size_t(std::min<std::uint64_t>(sectorSize, end > at ? end - at : 0)); };
-        if ((failed = old.Next(want(told.oldLength), oldBytes, oldCount)) || (failed = now.Next(want(length), nowBytes, nowCount)))
+        const auto want = [&](std::uint64_t end) {
+            return std::size_t(std::min<std::uint64_t>(sectorSize, end > at ? end - at : 0));
+        };
+        if ((failed = old.Next(want(told.oldLength), oldBytes, oldCount))
+            || (failed = now.Next(want(length), nowBytes, nowCount)))
             break;
         if (oldCount != want(told.oldLength) || nowCount != want(length))
             return {};
@@ -349,8 +353,8 @@ FileError Check(FileSystem& files, const HeldFolder& folder, Found& journal, Han
     told.sumToOldEnd = NumberAt(table.data() + sectors * 8);
     journal.oldLength = told.oldLength;
     journal.dataOffset = headerSize + tableBytes;
-    return CheckState(files, opened.handle, journal.dataOffset, FieldOf(header, oldSumField), reader, file.length,
-        told, verdict);
+    return CheckState(files, opened.handle, journal.dataOffset, FieldOf(header, oldSumField), reader, file.length, told,
+        verdict);
 }
 }
 
@@ -402,7 +406,8 @@ FileError Write(FileSystem& files, const HeldFolder& folder, Handle reader, cons
     if (!failed)
         failed = Copy(files, reader, 0, journal.handle, headerSize + table.size(), UINT64_MAX, length, sum);
     const Header header = MakeHeader(info.id, length, next, sum, SumOf(table.data(), table.size()));
-    if (!failed && !(failed = files.Seek(journal.handle, 0)) && !(failed = files.Write(journal.handle, header.data(), header.size())))
+    if (!failed && !(failed = files.Seek(journal.handle, 0))
+        && !(failed = files.Write(journal.handle, header.data(), header.size())))
         failed = files.Write(journal.handle, table.data(), table.size());
     // Complete and on the disk before it gets its name: a journal under its name is whole.
     if (!failed)
@@ -445,6 +450,48 @@ FileError FindAll(FileSystem& files, const HeldFolder& folder, Handle held, cons
             found.push_back(journal);
     }
     return {};
+}
+
+FileError Aside::Keep(FileSystem& files, Handle reader, std::uint64_t size, bool& kept)
+{
+    kept = false;
+    std::uint64_t sum = 0;
+    std::size_t got = 0;
+    if (size <= inMemory) {
+        try {
+            bytes.resize(static_cast<std::size_t>(size));
+        } catch (const std::bad_alloc&) {
+            size = inMemory + 1; // a temporary file, then
+        }
+    }
+    if (size <= inMemory) {
+        FileError failed = files.Seek(reader, 0);
+        if (!failed)
+            failed = files.Read(reader, bytes.data(), bytes.size(), got);
+        bytes.resize(got), length = got, kept = !failed;
+        return failed;
+    }
+    if (files.MakeTemporary(temporary))
+        return {};
+    const FileError failed = Copy(files, reader, 0, temporary.handle, 0, UINT64_MAX, length, sum);
+    kept = !failed;
+    return failed;
+}
+
+FileError Aside::PutBack(FileSystem& files, Handle file)
+{
+    std::uint64_t copied = 0, sum = 0;
+    FileError failed;
+    if (temporary.handle != FileSystem::noHandle) {
+        failed = Copy(files, temporary.handle, 0, file, 0, length, copied, sum);
+    } else if (!(failed = files.Seek(file, 0))) {
+        failed = files.Write(file, bytes.data(), bytes.size());
+    }
+    if (!failed)
+        failed = files.CutAtPosition(file);
+    if (!failed)
+        failed = files.Sync(file);
+    return failed;
 }
 
 FileError CopyBack(FileSystem& files, const HeldFolder& folder, const Found& journal, Handle file)

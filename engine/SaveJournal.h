@@ -71,6 +71,26 @@ FileError Write(FileSystem& files, const HeldFolder& folder, FileSystem::Handle 
 FileError FindAll(FileSystem& files, const HeldFolder& folder, FileSystem::Handle reader, const FileInfo& info,
     std::vector<Found>& found);
 
+// The old bytes of a file that is rewritten in place where no folder of journals can be had: in
+// memory where they fit, else in a temporary file. They undo a failure of the save, not a crash.
+class Aside {
+public:
+    explicit Aside(FileSystem& files)
+        : temporary(files)
+    {
+    }
+    // Keeps the bytes that reader reads; kept is false, and nothing kept, where neither memory
+    // nor a temporary file can be had.
+    FileError Keep(FileSystem& files, FileSystem::Handle reader, std::uint64_t length, bool& kept);
+    // Writes them back into file from its start, cuts it to their length and waits for the disk.
+    FileError PutBack(FileSystem& files, FileSystem::Handle file);
+
+private:
+    std::vector<unsigned char> bytes;
+    UnnamedFile temporary;
+    std::uint64_t length = 0;
+};
+
 // Writes a valid journal's bytes back into file from its start, cuts it to their length and
 // waits for the disk. The journal stays: the caller removes it once this succeeded.
 FileError CopyBack(FileSystem& files, const HeldFolder& folder, const Found& journal, FileSystem::Handle file);

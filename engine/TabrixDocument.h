@@ -42,6 +42,9 @@ public:
     // The status of a folder of journals that the last save could not read, which left it to go
     // on without looking for an interrupted save of the destination; Success when there was none.
     ConvStatus GetRecoveryFailure() const { return recoveryFailure; }
+    // The status of a folder of journals that the last save could not have, which left it to
+    // rewrite the destination in place with the old bytes kept aside instead; Success when none.
+    ConvStatus GetJournalFailure() const { return journalFailure; }
 
     const TabrixRecord& GetRecord() const { return record; }
     const std::string& GetSourcePath() const { return sourcePath; }
@@ -59,9 +62,11 @@ private:
     // replacement gives way to rewriting in place.
     std::optional<ConvStatus> SaveNewFile(SaveDestination& destination, SaveWay way);
     ConvStatus SaveInPlace(SaveDestination& destination);
+    ConvStatus SaveInPlaceAside(SaveDestination& destination);
 
     bool deferFolderSync = false;
     ConvStatus recoveryFailure = Success;
+    ConvStatus journalFailure = Success;
 };
 
 // What a playback of a journal found.

@@ -177,8 +177,9 @@ struct SaveDestination {
         if (!info.regular)
             return {};
         if (FileError failed = files.OpenJournalFolder(Creation::OpenExisting, journals))
-            return failed.cause == FileErrorCause::FileNotFound ? Playback {}
-                                                                : Playback { StatusOf(failed), Recovery::NoJournal, {}, true };
+            return failed.cause == FileErrorCause::FileNotFound
+                ? Playback {}
+                : Playback { StatusOf(failed), Recovery::NoJournal, {}, true };
         Playback back = PlayBack(files, journals, held.handle, info);
         if (back.status == Success && back.outcome == Recovery::PlayedBack)
             back.status = StatusOf(files.Examine(held.handle, info));
@@ -207,7 +208,7 @@ ConvStatus TabrixDocument::Save()
     // What the system says of an empty name, without making a file in the working folder.
     if (destinationPath.empty())
         return StatusFromCause(FileErrorCause::BadPath);
-    recoveryFailure = Success;
+    recoveryFailure = journalFailure = Success;
     return RaisingMemory([&]() -> ConvStatus {
         SaveDestination destination(Files());
         if (ConvStatus opened = destination.Open(Files(), destinationPath); opened != Success)
@@ -284,8 +285,10 @@ ConvStatus TabrixDocument::SaveInPlace(SaveDestination& destination)
     FileSystem& files = Files();
     const Handle held = destination.held.handle;
     HeldFolder journals(files);
-    if (FileError failed = files.OpenJournalFolder(Creation::CreateMissing, journals))
-        return StatusOf(failed);
+    if (FileError failed = files.OpenJournalFolder(Creation::CreateMissing, journals)) {
+        journalFailure = StatusOf(failed);
+        return SaveInPlaceAside(destination);
+    }
     std::string journal;
     {
         // A destination that we may write but not read cannot be kept: it is refused. The new
@@ -316,6 +319,43 @@ ConvStatus TabrixDocument::SaveInPlace(SaveDestination& destination)
     if (status != Success)
         return RollBack(files, journals, held, destination.info, journal, status);
     return CommitInPlace(files, journals, held, destination.info, journal);
+}
+
+ConvStatus TabrixDocument::SaveInPlaceAside(SaveDestination& destination)
+{
+    // Without a folder of journals of this user's own, the old bytes are kept aside and put back on
+    // any failure; only a crash can then leave the file torn. Where they cannot even be kept
+    // aside, the file is written as a plain write would.
+    FileSystem& files = Files();
+    const Handle held = destination.held.handle;
+    SaveJournal::Aside aside(files);
+    bool kept = false;
+    {
+        ScopedHandle reader(files);
+        FileError failed = files.OpenForReading(held, reader.handle);
+        if (!failed)
+            failed = aside.Keep(files, reader.handle, destination.info.length, kept);
+        if (failed)
+            return StatusOf(failed);
+    }
+    ConvStatus status = StatusOf(files.Seek(held, 0));
+    try {
+        if (status == Success)
+            status = WriteRecord(held);
+    } catch (...) {
+        if (kept)
+            aside.PutBack(files, held);
+        throw;
+    }
+    if (status == Success)
+        status = StatusOf(files.CutAtPosition(held));
+    if (status == Success)
+        status = StatusOf(files.Sync(held));
+    if (status != Success && kept) {
+        const ConvStatus putBack = StatusOf(aside.PutBack(files, held));
+        return putBack != Success ? putBack : status;
+    }
+    return status;
 }
 
 Playback RecoverInterruptedSave(const std::string& path, FileSystem& files, Refusals refusals)

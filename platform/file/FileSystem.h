@@ -168,9 +168,11 @@ public:
 
     // Names in a folder.
     virtual FileError OpenFolder(const std::string& path, HeldFolder& folder) = 0;
-    // The user's own folder of journals: on storage that outlives a power cut, owned by this user
-    // and open to no other (a folder that another user owns or may enter is refused). FileNotFound
-    // when it does not exist.
+    // The user's own folder of journals: owned by this user and open to no other, on storage that
+    // outlives a reboot, with every folder above it owned by this user or an administrator and
+    // writable by no one else; any other is refused (AccessDenied) and left as it is. FileNotFound
+    // when it does not exist. CreateMissing makes what is missing, but only in this user's own
+    // folders, and puts it on the disk.
     virtual FileError OpenJournalFolder(Creation creation, HeldFolder& folder) = 0;
     // Where that folder is, for messages.
     virtual std::string JournalFolderPath() = 0;
@@ -184,6 +186,9 @@ public:
     // Opens the name for reading, never through a link.
     virtual FileError OpenNamed(const HeldFolder& folder, const std::string& name, Handle& file) = 0;
     virtual FileError MakeUnnamed(const HeldFolder& folder, Visibility visibility, UnnamedFile& file) = 0;
+    // A private file for reading and writing in the system's folder for temporary files, which
+    // goes when it is closed.
+    virtual FileError MakeTemporary(UnnamedFile& file) = 0;
     // Gives a complete new file the name, as `how` says (replaced: the identity of the file it
     // replaces). Afterwards the handle may have been closed; Discard closes what is left.
     virtual FileError Publish(const HeldFolder& folder, UnnamedFile& file, const std::string& name, Publishing how,

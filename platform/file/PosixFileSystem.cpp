@@ -142,33 +142,94 @@ bool Unsupported()
     return errno == EINVAL || errno == ENOSYS;
 }
 
-// The state folder of this user: XDG_STATE_HOME, else ~/.local/state.
+// The state folder of this user: XDG_STATE_HOME, else ~/.local/state of a home that is this user's
+// own: a HOME that another user owns or that is missing (one inherited across sudo, a service's)
+// gives way to the home in the password database.
 std::string StateHome()
 {
     if (const char* state = std::getenv("XDG_STATE_HOME"); state && state[0] == '/')
         return state;
     const char* home = std::getenv("HOME");
-    if (!home || home[0] != '/') {
+    struct stat info {};
+    if (!home || home[0] != '/' || ::stat(home, &info) != 0 || info.st_uid != ::geteuid()) {
         const struct passwd* user = ::getpwuid(::geteuid());
         home = user ? user->pw_dir : nullptr;
     }
     return home ? std::string(home) + "/.local/state" : std::string();
 }
 
-// Every missing folder of path, each private to this user, and each on the disk with its name:
-// a journal in a folder whose name a power cut takes would be lost with it.
-void MakeFolders(const std::string& path)
+// A folder that only this user and root control: owned by one of them, and writable by no one
+// else, but where a sticky bit keeps everyone else from moving what is ours.
+bool Controlled(const struct stat& info)
 {
-    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        const std::string folder = path.substr(0, slash);
-        if (::mkdir(folder.c_str(), journalFolderMode) == 0) {
-            const int parent = ::open(FolderOf(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            ::fsync(parent);
-            ::close(parent);
+    const bool owner = info.st_uid == ::geteuid() || info.st_uid == 0;
+    return S_ISDIR(info.st_mode) && owner && ((info.st_mode & 022) == 0 || (info.st_mode & S_ISVTX));
+}
+
+// Storage that a reboot empties: tmpfs, ramfs.
+bool Volatile(int fd)
+{
+    struct statfs volume {};
+    return ::fstatfs(fd, &volume) == 0 && (volume.f_type == 0x01021994 || volume.f_type == 0x858458F6);
+}
+
+// path with the links of its longest part that exists resolved.
+std::string Resolved(const std::string& path)
+{
+    std::string head = path, tail;
+    while (!head.empty()) {
+        if (char* real = ::realpath(head.c_str(), nullptr)) {
+            const std::string resolved = std::string(real) == "/" ? "" : real;
+            std::free(real);
+            return resolved + tail;
         }
-        if (slash == std::string::npos)
-            return;
+        const std::size_t slash = head.rfind('/');
+        if (errno != ENOENT || slash == std::string::npos)
+            break;
+        tail = head.substr(slash) + tail, head = head.substr(0, slash);
     }
+    return path;
+}
+
+// Opens path from the root down, each folder on the way one that only this user and root control
+// and none of them a link; with create, makes what is missing, private to this user, but only in
+// folders of this user's own, each put on the disk with its name (a journal in a folder whose name
+// a power cut takes would be lost with it). The folder, for reading; -1 with errno.
+int OpenControlled(const std::string& path, Creation creation)
+{
+    int fd = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const std::string real = Resolved(path);
+    for (std::size_t at = 1; fd >= 0 && at <= real.size();) {
+        const std::size_t end = std::min(real.find('/', at), real.size());
+        const std::string name = real.substr(at, end - at);
+        at = end + 1;
+        if (name.empty())
+            continue;
+        struct stat parent {};
+        int next = ::openat(fd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0 && errno == ENOENT && creation == Creation::CreateMissing && ::fstat(fd, &parent) == 0
+            && parent.st_uid == ::geteuid() && ::mkdirat(fd, name.c_str(), journalFolderMode) == 0) {
+            const int synced = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            ::fsync(synced);
+            ::close(synced);
+            next = ::openat(fd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        }
+        const int error = next < 0 ? errno : 0;
+        ::close(fd);
+        fd = next;
+        struct stat info {};
+        if (fd >= 0 && (::fstat(fd, &info) != 0 || !Controlled(info))) {
+            ::close(fd);
+            fd = -1, errno = EACCES;
+        } else if (fd < 0) {
+            errno = error == ELOOP ? EACCES : error;
+        }
+    }
+    if (fd < 0)
+        return -1;
+    const int opened = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ::close(fd);
+    return opened;
 }
 
 class PosixFileSystem final : public FileSystem {
@@ -325,9 +386,7 @@ public:
         const std::string path = JournalFolderPath();
         if (path.empty())
             return Decided(FileErrorCause::FileNotFound);
-        if (creation == Creation::CreateMissing)
-            MakeFolders(path);
-        const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int fd = OpenControlled(path, creation);
         if (fd < 0)
             return Errno();
         folder.handle = fd;
@@ -335,7 +394,8 @@ public:
         struct stat info {};
         if (::fstat(fd, &info) != 0)
             return Errno();
-        if (info.st_uid != ::geteuid())
+        // Ours alone, on storage that outlives a reboot.
+        if (info.st_uid != ::geteuid() || Volatile(fd))
             return Decided(FileErrorCause::AccessDenied);
         // Our own folder, opened to others by hand: closed again.
         if ((info.st_mode & 077) != 0 && ::fchmod(fd, journalFolderMode) != 0)
@@ -416,6 +476,24 @@ public:
                 file.handle = fd;
             return fd >= 0;
         });
+    }
+
+    FileError MakeTemporary(UnnamedFile& file) override
+    {
+        const char* folder = std::getenv("TMPDIR");
+        const std::string path = folder && folder[0] == '/' ? folder : "/tmp";
+        int fd = ::open(path.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, privateMode);
+        // Where the file system makes no file without a name, one goes as soon as it is made.
+        if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+            std::string name = path + "/kovrel-XXXXXX";
+            fd = ::mkostemp(name.data(), O_CLOEXEC);
+            if (fd >= 0)
+                ::unlink(name.c_str());
+        }
+        if (fd < 0)
+            return Errno();
+        file.handle = fd;
+        return {};
     }
 
     FileError Publish(const HeldFolder& folder, UnnamedFile& file, const std::string& name, Publishing how,

@@ -345,6 +345,22 @@ public:
         return error ? Failed(error) : FileError {};
     }
 
+    FileError MakeTemporary(UnnamedFile& file) override
+    {
+        wchar_t folder[MAX_PATH + 1];
+        const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
+        if (length == 0 || length > MAX_PATH)
+            return LastFailure();
+        const std::string name = TemporaryName();
+        HANDLE made
+            = ::CreateFileW((folder + std::wstring(name.begin(), name.end())).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                nullptr, CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (made == INVALID_HANDLE_VALUE)
+            return LastFailure();
+        file.handle = FromHandle(made);
+        return {};
+    }
+
     FileError Publish(const HeldFolder& folder, UnnamedFile& file, const std::string& name, Publishing how,
         const Identity& replaced) override
     {

@@ -66,8 +66,8 @@ TEST_F(Recovering, EveryStateTheRewriteCanLeaveIsRecovered)
     // Killed before the first new byte, on a buffer's edge, after the last write, after the cut;
     // a power cut that kept any of the sectors; for a content that shrinks and one that grows.
     for (const auto& [before, after] : { std::pair { &longer, &shorter }, std::pair { &shorter, &longer } }) {
-        std::vector<Bytes> states = { *before, Kept(*before, *after, 0b11, before->size()),
-            Overwritten(*before, *after), *after };
+        std::vector<Bytes> states
+            = { *before, Kept(*before, *after, 0b11, before->size()), Overwritten(*before, *after), *after };
         for (unsigned kept = 0; kept < 16; ++kept)
             states.push_back(Kept(*before, *after, kept, before->size()));
         for (std::size_t i = 0; i < states.size(); ++i) {

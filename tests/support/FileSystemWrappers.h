@@ -21,7 +21,7 @@
 // clang-format off
 enum class Call {
     Open, Read, Write, Seek, CutAtPosition, Sync, Examine, Lock, OpenForReading, CarryAttributes, Close,
-    OpenFolder, OpenJournalFolder, OpenLikePlainWrite, OpenNamed, MakeUnnamed, Publish, Remove, SyncFolder, ListFolder,
+    OpenFolder, OpenJournalFolder, OpenLikePlainWrite, OpenNamed, MakeUnnamed, Publish, Remove, SyncFolder, ListFolder, MakeTemporary,
 };
 // clang-format on
 
@@ -60,6 +60,7 @@ public:
     FileError Remove(const HeldFolder& folder, const std::string& name) override { return Pass(Call::Remove, [&] { return target.Remove(folder, name); }); }
     FileError SyncFolder(const HeldFolder& folder) override { return Pass(Call::SyncFolder, [&] { return target.SyncFolder(folder); }); }
     FileError ListFolder(const HeldFolder& folder, std::vector<std::string>& names) override { return Pass(Call::ListFolder, [&] { return target.ListFolder(folder, names); }); }
+    FileError MakeTemporary(UnnamedFile& file) override { return Pass(Call::MakeTemporary, [&] { return target.MakeTemporary(file); }); }
     void Discard(const HeldFolder& folder, UnnamedFile& file) override { target.Discard(folder, file); }
     // clang-format on
 

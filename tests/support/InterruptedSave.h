@@ -54,12 +54,12 @@ inline std::string LeaveInterruptedSave(const std::string& path, const Bytes& be
     next.Flush();
     std::string name;
     // One step after the other, as a braced list evaluates them.
-    for (const FileError& failed : { files.OpenJournalFolder(Creation::CreateMissing, journals),
-             files.OpenFolder(path, folder),
-             files.OpenLikePlainWrite(folder, FileNameOf(path), Creation::OpenExisting, file.handle),
-             files.Examine(file.handle, info), files.OpenForReading(file.handle, reader.handle),
-             SaveJournal::Write(files, journals, reader.handle, info, next, name), files.Seek(file.handle, 0),
-             files.Write(file.handle, after.data(), after.size()) })
+    for (const FileError& failed :
+        { files.OpenJournalFolder(Creation::CreateMissing, journals), files.OpenFolder(path, folder),
+            files.OpenLikePlainWrite(folder, FileNameOf(path), Creation::OpenExisting, file.handle),
+            files.Examine(file.handle, info), files.OpenForReading(file.handle, reader.handle),
+            SaveJournal::Write(files, journals, reader.handle, info, next, name), files.Seek(file.handle, 0),
+            files.Write(file.handle, after.data(), after.size()) })
         EXPECT_FALSE(failed) << path << " cause " << int(failed.cause);
     return files.JournalFolderPath() + journalSeparator + name;
 }
