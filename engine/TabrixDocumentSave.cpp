@@ -25,6 +25,9 @@ namespace {
 
 using Handle = FileSystem::Handle;
 
+// Opens of a destination that another save replaced meanwhile, before the save gives up.
+constexpr int lockAttempts = 3;
+
 ConvStatus StatusOf(const FileError& error)
 {
     return error ? StatusFromCause(error.cause) : Success;
@@ -160,14 +163,21 @@ struct SaveDestination {
         return StatusOf(files.OpenFolder(path, folder));
     }
     // Opens the file as a plain write opens it, locks it for the whole save, and examines it.
+    // Once locked, the name must still lead to the file: another save that replaced it between the
+    // open and the lock has left an orphan, and the name is opened again, a bounded number of times.
     ConvStatus OpenAndLock(FileSystem& files, Creation creation)
     {
-        FileError failed = files.OpenLikePlainWrite(folder, name, creation, held.handle);
-        if (!failed)
-            failed = files.Lock(held.handle);
-        if (!failed)
-            failed = files.Examine(held.handle, info);
-        return StatusOf(failed);
+        for (int attempt = 0; attempt < lockAttempts; ++attempt) {
+            held.Reset();
+            FileError failed = files.OpenLikePlainWrite(folder, name, creation, held.handle);
+            if (!failed)
+                failed = files.Lock(held.handle);
+            if (!failed)
+                failed = files.Examine(held.handle, info);
+            if (failed || !info.regular || IsFile(files.LookThrough(folder, name), info.id))
+                return StatusOf(failed);
+        }
+        return CannotOpen;
     }
     // The journal of an interrupted in-place save of this file goes back in first; without a
     // folder of journals there was none. The file is examined again afterwards.

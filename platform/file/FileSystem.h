@@ -179,6 +179,8 @@ public:
     // Never fails: a name that cannot be looked at is Other, and the open that follows says why,
     // as a plain write would.
     virtual Entry Look(const HeldFolder& folder, const std::string& name) = 0;
+    // What the name leads to, links followed (a File then is the plain file they lead to).
+    virtual Entry LookThrough(const HeldFolder& folder, const std::string& name) = 0;
     // Opens the name for writing as a plain write does, but without cutting it.
     virtual FileError OpenLikePlainWrite(const HeldFolder& folder, const std::string& name, Creation creation,
         Handle& file)

@@ -426,6 +426,17 @@ public:
         return entry;
     }
 
+    Entry LookThrough(const HeldFolder& folder, const std::string& name) override
+    {
+        struct statx found {};
+        Entry entry;
+        if (!StatOf(Fd(folder.handle), name.c_str(), 0, found))
+            entry.kind = errno == ENOENT ? Entry::Kind::None : Entry::Kind::Other;
+        else
+            entry = { S_ISREG(found.stx_mode) ? Entry::Kind::File : Entry::Kind::Other, IdentityOf(found) };
+        return entry;
+    }
+
     FileError OpenLikePlainWrite(const HeldFolder& folder, const std::string& name, Creation creation,
         Handle& file) override
     {

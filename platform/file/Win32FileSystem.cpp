@@ -116,6 +116,25 @@ DWORD ShareMode(unsigned flags)
     }
 }
 
+// What path leads to, opened with flags besides those that ask for nothing.
+Entry Looked(const std::wstring& path, DWORD flags)
+{
+    Entry entry;
+    HANDLE found = ::CreateFileW(path.c_str(), 0, shareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+    if (found == INVALID_HANDLE_VALUE) {
+        entry.kind = ::GetLastError() == ERROR_FILE_NOT_FOUND ? Entry::Kind::None : Entry::Kind::Other;
+        return entry;
+    }
+    BY_HANDLE_FILE_INFORMATION info {};
+    entry.kind = ::GetFileType(found) == FILE_TYPE_DISK && ::GetFileInformationByHandle(found, &info)
+            && !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
+        ? Entry::Kind::File
+        : Entry::Kind::Other;
+    entry.id = IdentityOf(info);
+    ::CloseHandle(found);
+    return entry;
+}
+
 class Win32FileSystem final : public FileSystem {
 public:
     // No owner is asked for; moves are written through to the disk; ReplaceFileW needs the old file closed.
@@ -273,22 +292,13 @@ public:
 
     Entry Look(const HeldFolder& folder, const std::string& name) override
     {
-        Entry entry;
         // The entry itself, not followed if it is a link; a device by its name as given.
-        HANDLE found = ::CreateFileW(AsGiven(folder, name).c_str(), 0, shareAll, nullptr, OPEN_EXISTING,
-            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        if (found == INVALID_HANDLE_VALUE) {
-            entry.kind = ::GetLastError() == ERROR_FILE_NOT_FOUND ? Entry::Kind::None : Entry::Kind::Other;
-            return entry;
-        }
-        BY_HANDLE_FILE_INFORMATION info {};
-        entry.kind = ::GetFileType(found) == FILE_TYPE_DISK && ::GetFileInformationByHandle(found, &info)
-                && !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
-            ? Entry::Kind::File
-            : Entry::Kind::Other;
-        entry.id = IdentityOf(info);
-        ::CloseHandle(found);
-        return entry;
+        return Looked(AsGiven(folder, name), FILE_FLAG_OPEN_REPARSE_POINT);
+    }
+
+    Entry LookThrough(const HeldFolder& folder, const std::string& name) override
+    {
+        return Looked(AsGiven(folder, name), 0);
     }
 
     FileError OpenLikePlainWrite(const HeldFolder& folder, const std::string& name, Creation creation,

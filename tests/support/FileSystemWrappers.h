@@ -53,6 +53,7 @@ public:
     FileError OpenJournalFolder(Creation creation, HeldFolder& folder) override { return Pass(Call::OpenJournalFolder, [&] { return target.OpenJournalFolder(creation, folder); }); }
     std::string JournalFolderPath() override { return target.JournalFolderPath(); }
     Entry Look(const HeldFolder& folder, const std::string& name) override { return target.Look(folder, name); }
+    Entry LookThrough(const HeldFolder& folder, const std::string& name) override { return target.LookThrough(folder, name); }
     FileError OpenLikePlainWrite(const HeldFolder& folder, const std::string& name, Creation creation, Handle& file) override { return Pass(Call::OpenLikePlainWrite, [&] { return target.OpenLikePlainWrite(folder, name, creation, file); }); }
     FileError OpenNamed(const HeldFolder& folder, const std::string& name, Handle& file) override { return Pass(Call::OpenNamed, [&] { return target.OpenNamed(folder, name, file); }); }
     FileError MakeUnnamed(const HeldFolder& folder, Visibility visibility, UnnamedFile& file) override { return Pass(Call::MakeUnnamed, [&] { return target.MakeUnnamed(folder, visibility, file); }); }
