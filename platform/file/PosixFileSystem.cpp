@@ -110,6 +110,16 @@ VolumeId VolumeIdOf(int fd, std::uint64_t device)
     return { VolumeId::Kind::Device, 0, device };
 }
 
+// The attribute flags a new file is given (chattr +A, +S, +d): any other, a file that is rewritten
+// in place keeps.
+constexpr int carriedFlags = FS_NOATIME_FL | FS_SYNC_FL | FS_NODUMP_FL;
+// The attribute flags that chattr shows (0 where the file system keeps none).
+int FlagsOf(int fd)
+{
+    int flags = 0;
+    return ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 ? flags & FS_FL_USER_VISIBLE : 0;
+}
+
 bool InGroup(gid_t group)
 {
     if (group == ::getegid())
@@ -329,11 +339,12 @@ public:
         info.length = found.stx_size;
         info.links = found.stx_nlink;
         info.mine = found.stx_uid == ::geteuid();
-        // The new file can be given this owner and group (root, or the owner in that group), and
-        // no extended attribute holds an ACL or label that it would lack.
+        // The new file can be given this owner and group (root, or the owner in that group), no
+        // extended attribute holds an ACL or label that it would lack, and it can carry every
+        // attribute flag the file has.
         const uid_t user = ::geteuid();
         info.recreatable = (user == 0 || (found.stx_uid == user && InGroup(found.stx_gid)))
-            && ::flistxattr(Fd(file), nullptr, 0) <= 0;
+            && ::flistxattr(Fd(file), nullptr, 0) <= 0 && (FlagsOf(Fd(file)) & ~carriedFlags) == 0;
         return {};
     }
 
@@ -358,11 +369,24 @@ public:
     FileError CarryAttributes(Handle from, Handle to) override
     {
         struct stat old {};
-        // Owner first: a change of owner clears the set-id bits that the mode then gives back.
-        if (::fstat(Fd(from), &old) != 0 || ::fchown(Fd(to), old.st_uid, old.st_gid) != 0
-            || ::fchmod(Fd(to), old.st_mode & 07777) != 0)
+        if (::fstat(Fd(from), &old) != 0)
             return Errno();
-        return {};
+        // A write by anyone but root clears the set-user-id bit, and the set-group-id bit of a
+        // file its group may run, as a plain write would.
+        mode_t mode = old.st_mode & 07777;
+        if (::geteuid() != 0)
+            mode &= ~mode_t(S_ISUID | ((mode & S_IXGRP) ? S_ISGID : 0));
+        // Owner first: a change of owner clears the set-id bits that the mode then gives back.
+        if (::fchown(Fd(to), old.st_uid, old.st_gid) != 0 || ::fchmod(Fd(to), mode) != 0)
+            return Errno();
+        const int flags = FlagsOf(Fd(from));
+        int fresh = 0;
+        if (flags == 0)
+            return {};
+        if (::ioctl(Fd(to), FS_IOC_GETFLAGS, &fresh) != 0)
+            return Errno();
+        fresh |= flags;
+        return ::ioctl(Fd(to), FS_IOC_SETFLAGS, &fresh) != 0 ? Errno() : FileError {};
     }
 
     FileError Close(Handle file) override

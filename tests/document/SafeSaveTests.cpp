@@ -21,6 +21,8 @@
 #include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -563,6 +565,15 @@ protected:
             return BecomeNobody() ? SaveTo(path) : 100;
         }));
     }
+    // Runs body here, or by nobody in a child with a state folder of nobody's own: its result.
+    template<class Body>
+    int By(bool byNobody, Body body)
+    {
+        return !byNobody ? body() : ExitOf(InChild([&] {
+            UseStateFolder(NobodysState());
+            return BecomeNobody() ? body() : 100;
+        }));
+    }
     static bool BecomeNobody()
     {
         return ::setgroups(0, nullptr) == 0 && ::setresgid(nobody, nobody, nobody) == 0
@@ -671,6 +682,38 @@ TEST_F(AsAnotherUser, AnotherUsersJournalOrJournalFolderIsNeverUsed)
     EXPECT_EQ(Journals(), std::vector<std::string> { FileNameOf(journal) });
 }
 
+TEST_F(AsAnotherUser, AReplacementKeepsOfSetIdBitsAndAttributeFlagsWhatAPlainWriteKeeps)
+{
+    // Set-id bits with and without the group's execute bit, written by root and by nobody, the
+    // owner; beside each, the same file written plainly by the same user.
+    fs::create_directory(Path("own"));
+    ASSERT_TRUE(Run("chown nobody '" + Path("own") + "'"));
+    for (unsigned mode : { 06755u, 06745u }) {
+        for (bool byNobody : { false, true }) {
+            Put(Path("own/plain"), oldBytes, mode, nobody), Put(Path("own/d.tbx"), oldBytes, mode, nobody);
+            EXPECT_EQ(By(byNobody, [&] { return WriteBytes(Path("own/plain"), newBytes) ? SaveTo(Path("own/d.tbx")) : 100; }),
+                Success);
+            EXPECT_EQ(Info(Path("own/d.tbx")).st_mode & 07777, Info(Path("own/plain")).st_mode & 07777)
+                << std::oct << mode << " by nobody " << byNobody;
+            EXPECT_EQ(ReadBytes(Path("own/d.tbx")), newBytes);
+        }
+    }
+    // chattr +A +S +d go with the new file.
+    const int flags = FS_NOATIME_FL | FS_SYNC_FL | FS_NODUMP_FL;
+    int set = flags, got = 0;
+    const int fd = ::open(Path("own/d.tbx").c_str(), O_RDONLY | O_CLOEXEC);
+    if (::ioctl(fd, FS_IOC_SETFLAGS, &set) != 0)
+        GTEST_SKIP() << "no attribute flags on this file system";
+    ::close(fd);
+    const ino_t before = Info(Path("own/d.tbx")).st_ino;
+    EXPECT_EQ(SaveTo(Path("own/d.tbx")), Success);
+    const int replaced = ::open(Path("own/d.tbx").c_str(), O_RDONLY | O_CLOEXEC);
+    ::ioctl(replaced, FS_IOC_GETFLAGS, &got);
+    ::close(replaced);
+    EXPECT_NE(Info(Path("own/d.tbx")).st_ino, before) << "replaced";
+    EXPECT_EQ(got & flags, flags);
+}
+
 TEST_F(AsAnotherUser, BindMountedDestination)
 {
     Put(Path("d.tbx"), oldBytes);
@@ -710,12 +753,7 @@ TEST_F(AsAnotherUser, OnAVolumeWithoutBirthTimesAJournalOutlivesARemountAndNever
         ~Unmount() { Run("umount '" + at + "'; losetup -d $(losetup -nO NAME -j '" + other + "') 2>/dev/null"); }
     } unmount { at, other };
     for (bool byNobody : { false, true }) {
-        const auto as = [&](auto body) {
-            return !byNobody ? body() : ExitOf(InChild([&] {
-                UseStateFolder(NobodysState());
-                return BecomeNobody() ? body() : 100;
-            }));
-        };
+        const auto as = [&](auto body) { return By(byNobody, body); };
         const auto recovered
             = [&](const std::string& path) { return as([&] { return int(RecoverInterruptedSave(path).outcome); }); };
         const std::string path = at + (byNobody ? "/nobody.tbx" : "/root.tbx");
