@@ -19,6 +19,7 @@
 #else
 #include <fcntl.h>
 #include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <linux/fs.h>
@@ -560,10 +561,7 @@ protected:
     // The save, run by nobody in a child: its status.
     int SaveAsNobody(const std::string& path)
     {
-        return ExitOf(InChild([&] {
-            UseStateFolder(NobodysState());
-            return BecomeNobody() ? SaveTo(path) : 100;
-        }));
+        return By(true, [&] { return SaveTo(path); });
     }
     // Runs body here, or by nobody in a child with a state folder of nobody's own: its result.
     template<class Body>
@@ -691,7 +689,8 @@ TEST_F(AsAnotherUser, AReplacementKeepsOfSetIdBitsAndAttributeFlagsWhatAPlainWri
     for (unsigned mode : { 06755u, 06745u }) {
         for (bool byNobody : { false, true }) {
             Put(Path("own/plain"), oldBytes, mode, nobody), Put(Path("own/d.tbx"), oldBytes, mode, nobody);
-            EXPECT_EQ(By(byNobody, [&] { return WriteBytes(Path("own/plain"), newBytes) ? SaveTo(Path("own/d.tbx")) : 100; }),
+            EXPECT_EQ(By(byNobody,
+                          [&] { return WriteBytes(Path("own/plain"), newBytes) ? SaveTo(Path("own/d.tbx")) : 100; }),
                 Success);
             EXPECT_EQ(Info(Path("own/d.tbx")).st_mode & 07777, Info(Path("own/plain")).st_mode & 07777)
                 << std::oct << mode << " by nobody " << byNobody;
@@ -712,6 +711,81 @@ TEST_F(AsAnotherUser, AReplacementKeepsOfSetIdBitsAndAttributeFlagsWhatAPlainWri
     ::close(replaced);
     EXPECT_NE(Info(Path("own/d.tbx")).st_ino, before) << "replaced";
     EXPECT_EQ(got & flags, flags);
+}
+
+TEST_F(AsAnotherUser, AFolderOfJournalsThatSomeoneElseControlsIsNeitherUsedNorTouched)
+{
+    // Another user owns a folder on the way to it or it, anyone may write one, or it is a tmpfs:
+    // recover fails and names it, a rewrite in place goes on with the old bytes kept aside, and
+    // nothing in it changes. For root and for nobody.
+    for (bool byNobody : { false, true }) {
+        const std::string user = byNobody ? "nobody" : "root";
+        const std::string home = (byNobody ? NobodysState() : state.Path()) + "/a";
+        const std::string journals = home + "/b/kovrel/journals";
+        ASSERT_TRUE(Run("mkdir -p '" + journals + "' && chown -R " + user + " '" + home + "'"));
+        const std::pair<std::string, const char*> spoils[] = { { home, "chown 4321" }, { home + "/b", "chown 4321" },
+            { home + "/b/kovrel", "chmod 0777" }, { journals, "chown 4321" }, { journals, "mount -t tmpfs tmpfs" } };
+        for (const auto& [folder, spoil] : spoils) {
+            Put(Path("d.tbx"), oldBytes, 0666, byNobody ? nobody : 0);
+            fs::remove(Path("e.tbx")), fs::create_hard_link(Path("d.tbx"), Path("e.tbx"));
+            const bool mount = spoil[0] == 'm';
+            ASSERT_TRUE(Run(spoil + (" '" + folder + "'") + (mount ? " && chown " + user + " '" + folder + "'" : "")));
+            const int told = By(byNobody, [&] {
+                ::setenv("XDG_STATE_HOME", (home + "/b").c_str(), 1);
+                const Playback back = RecoverInterruptedSave(Path("d.tbx"));
+                const ConvStatus saved = SaveTo(Path("d.tbx"));
+                UseStateFolder(state.Path());
+                return back.lookupFailed * 100 + back.status * 10 + (saved == Success) * document.GetJournalFailure();
+            });
+            EXPECT_EQ(told, 100 + AccessDenied * 10 + AccessDenied) << user << ": " << spoil << " " << folder;
+            EXPECT_EQ(ReadBytes(Path("e.tbx")), newBytes);
+            EXPECT_EQ(NamesIn(journals), std::vector<std::string> {}) << folder;
+            Run(mount ? "umount '" + folder + "'"
+                      : "chmod 0700 '" + folder + "' && chown " + user + " '" + folder + "'");
+        }
+    }
+}
+
+TEST_F(AsAnotherUser, WithoutAHomeOfItsOwnAUserSavesWhereAPlainWriteCanAndMakesNothing)
+{
+    // HOME missing (nobody's own is /nonexistent), root's, or unset: nobody's hard-linked file,
+    // another user's writable file in a sticky folder, and a writable file in a folder nobody cannot
+    // write are saved, the old bytes kept aside; nothing is made anywhere.
+    Protect("protected_regular", "0"); // where a plain write may write another user's file there
+    const std::string sticky = Sticky();
+    fs::create_directory(Path("mine"));
+    ASSERT_TRUE(Run("chown nobody '" + Path("mine") + "'"));
+    const std::string saved[] = { Path("mine/d.tbx"), sticky + "theirs.tbx", Path("w.tbx") };
+    const std::vector<std::string> rootsHome = NamesIn(state.Path());
+    for (const char* home : { "/nonexistent", state.Path().c_str(), static_cast<const char*>(nullptr) }) {
+        Put(saved[0], oldBytes, 0644, nobody), Put(saved[1], oldBytes, 0666, 4321), Put(saved[2], oldBytes, 0666, 0);
+        fs::remove(Path("mine/e.tbx")), fs::create_hard_link(saved[0], Path("mine/e.tbx"));
+        for (const std::string& path : saved) {
+            const int told = ExitOf(InChild([&] {
+                ::unsetenv("XDG_STATE_HOME");
+                home ? ::setenv("HOME", home, 1) : ::unsetenv("HOME");
+                return BecomeNobody() ? SaveTo(path) * 10 + document.GetJournalFailure() : 100;
+            }));
+            EXPECT_EQ(told, Success * 10 + FileNotFound) << (home ? home : "no HOME") << " " << path;
+            EXPECT_EQ(ReadBytes(path), newBytes) << path;
+        }
+        EXPECT_FALSE(Exists("/nonexistent"));
+        EXPECT_EQ(NamesIn(state.Path()), rootsHome);
+    }
+    // Root with nobody's home for HOME uses its own: nothing of root's appears in nobody's.
+    const struct passwd* root = ::getpwuid(0);
+    std::string made = std::string(root->pw_dir) + "/.local/state/kovrel/journals";
+    while (Exists(FolderOf(made)) == false)
+        made = made.substr(0, made.rfind('/'));
+    const bool madeNothingYet = !Exists(made);
+    const std::string previous = std::getenv("HOME") ? std::getenv("HOME") : "";
+    ::unsetenv("XDG_STATE_HOME"), ::setenv("HOME", Path("mine").c_str(), 1);
+    EXPECT_EQ(SaveTo(saved[0]), Success);
+    ::setenv("HOME", previous.c_str(), 1), UseStateFolder(state.Path());
+    EXPECT_EQ(document.GetJournalFailure(), Success);
+    EXPECT_EQ(NamesIn(Path("mine")), (std::vector<std::string> { "d.tbx", "e.tbx" }));
+    if (madeNothingYet)
+        fs::remove_all(made);
 }
 
 TEST_F(AsAnotherUser, BindMountedDestination)
