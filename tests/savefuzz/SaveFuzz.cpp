@@ -376,7 +376,8 @@ private:
         Put(slot, RandomDocument(version12), "another program's new file");
         const ino_t after = StatOf(slot.path).st_ino;
         ++recreated, reused += before == after;
-        line += " deleted and made again: inode " + std::to_string(before) + " -> " + std::to_string(after);
+        line += (before ? " deleted and made again: inode " + std::to_string(before) + " -> " : " made: inode ")
+            + std::to_string(after);
     }
 
     std::string NameOf(Content content) const
