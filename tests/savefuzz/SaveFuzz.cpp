@@ -426,16 +426,19 @@ int main(int argc, char** argv)
     double seconds = 20;
     std::uint64_t seed = std::random_device {}();
     std::string root;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    for (int i = 1; i < argc; i += 2) {
         const std::string option = argv[i];
-        if (option == "--seconds")
-            seconds = std::atof(argv[i + 1]);
-        else if (option == "--seed")
-            seed = std::strtoull(argv[i + 1], nullptr, 10);
-        else if (option == "--folder")
-            root = argv[i + 1];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (value && option == "--seconds")
+            seconds = std::atof(value);
+        else if (value && option == "--seed")
+            seed = std::strtoull(value, nullptr, 10);
+        else if (value && option == "--folder")
+            root = value;
+        else
+            seconds = 0;
     }
-    if (argc % 2 == 0 || seconds <= 0) {
+    if (seconds <= 0) {
         std::fprintf(stderr, "usage: save_fuzz [--seconds N] [--seed S] [--folder DIR]\n");
         return 2;
     }
