@@ -267,15 +267,18 @@ bool Explained(const Told& told, std::uint64_t start, const unsigned char* now, 
     return told.oldLength < told.newLength && start + count == told.oldLength && SumOf(now, count) == told.sumToOldEnd;
 }
 
-enum class Verdict { Valid, Refused, OtherFile };
+enum class Verdict { Valid, Refused, OtherFile, Spent };
 
 // The file (read by reader, now `length` bytes) is in a state the rewrite could have left, and
 // the old bytes in the journal from dataOffset on are whole.
 FileError CheckState(FileSystem& files, Handle journal, std::uint64_t dataOffset, std::uint64_t oldSum, Handle reader,
     std::uint64_t length, const Told& told, Verdict& verdict)
 {
+    // The length is the old or the new one, or, while a content that grows is written, on a
+    // sector's edge between them: a file cut short by another program is not taken for one.
     verdict = Verdict::Refused;
-    if (length < std::min(told.oldLength, told.newLength) || length > std::max(told.oldLength, told.newLength))
+    const bool growing = told.oldLength < length && length < told.newLength && length % sectorSize == 0;
+    if (length != told.oldLength && length != told.newLength && !growing)
         return {};
     SectorReader old(files, journal), now(files, reader);
     Checksum sum;
@@ -311,7 +314,11 @@ FileError Check(FileSystem& files, const HeldFolder& folder, Found& journal, Han
     FileInfo info;
     // A link, a folder, a device, another user's file or one of several names: not ours to play back.
     if (files.OpenNamed(folder, journal.name, opened.handle) || files.Examine(opened.handle, info) || !info.regular
-        || !(info.mine || !files.Provides().owners) || info.links != 1 || info.length < headerSize)
+        || !(info.mine || !files.Provides().owners) || info.links != 1)
+        return {};
+    if (info.length == 0)
+        verdict = Verdict::Spent;
+    if (info.length < headerSize)
         return {};
     Header header {};
     std::size_t got = 0;
@@ -445,7 +452,9 @@ FileError FindAll(FileSystem& files, const HeldFolder& folder, Handle held, cons
         Verdict verdict = Verdict::Refused;
         if (FileError failed = Check(files, folder, journal, reader.handle, now, verdict))
             return failed;
-        journal.verdict = verdict == Verdict::Valid ? Found::Verdict::Valid : Found::Verdict::Refused;
+        journal.verdict = verdict == Verdict::Valid ? Found::Verdict::Valid
+            : verdict == Verdict::Spent              ? Found::Verdict::Spent
+                                                     : Found::Verdict::Refused;
         if (verdict != Verdict::OtherFile)
             found.push_back(journal);
     }
@@ -492,6 +501,19 @@ FileError Aside::PutBack(FileSystem& files, Handle file)
     if (!failed)
         failed = files.Sync(file);
     return failed;
+}
+
+FileError Retire(FileSystem& files, const HeldFolder& folder, const std::string& name)
+{
+    if (!files.Provides().lastingRemove) {
+        ScopedHandle journal(files);
+        FileError failed = files.OpenLikePlainWrite(folder, name, Creation::OpenExisting, journal.handle);
+        if (!failed && !(failed = files.Seek(journal.handle, 0)) && !(failed = files.CutAtPosition(journal.handle)))
+            failed = files.Sync(journal.handle);
+        if (failed)
+            return failed;
+    }
+    return files.Remove(folder, name);
 }
 
 FileError CopyBack(FileSystem& files, const HeldFolder& folder, const Found& journal, Handle file)

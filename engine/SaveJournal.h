@@ -53,6 +53,7 @@ struct Found {
     enum class Verdict {
         Valid,   // whole, ours, and the file is in a state its save could have left: play it back
         Refused, // it may be the file's, but fails a check: left alone for a person
+        Spent,   // emptied by a commit whose removal a power cut took back: it goes
     };
     std::string name;
     Verdict verdict = Verdict::Refused;
@@ -90,6 +91,10 @@ private:
     UnnamedFile temporary;
     std::uint64_t length = 0;
 };
+
+// The commit's removal of a journal. Where a removal may not last through a power cut, the
+// journal is emptied and put on the disk first: an empty journal is spent.
+FileError Retire(FileSystem& files, const HeldFolder& folder, const std::string& name);
 
 // Writes a valid journal's bytes back into file from its start, cuts it to their length and
 // waits for the disk. The journal stays: the caller removes it once this succeeded.

@@ -72,7 +72,9 @@ Playback PlayBack(FileSystem& files, const HeldFolder& journals, Handle file, co
     for (const SaveJournal::Found& journal : found) {
         if (only && journal.name != *only)
             continue;
-        if (journal.verdict == SaveJournal::Found::Verdict::Refused)
+        if (journal.verdict == SaveJournal::Found::Verdict::Spent)
+            files.Remove(journals, journal.name);
+        else if (journal.verdict == SaveJournal::Found::Verdict::Refused)
             back.refused.push_back(journal.name);
         else if (!valid)
             valid = &journal;
@@ -126,7 +128,7 @@ ConvStatus CommitReplacement(FileSystem& files, const HeldFolder& folder, Unname
 ConvStatus CommitInPlace(FileSystem& files, const HeldFolder& journals, Handle file, const FileInfo& info,
     const std::string& journal)
 {
-    if (FileError failed = files.Remove(journals, journal))
+    if (FileError failed = SaveJournal::Retire(files, journals, journal))
         return RollBack(files, journals, file, info, journal, StatusOf(failed));
     // Gone, but not known to be gone from the disk: the new content stays, and a journal that
     // comes back after a power cut gives the old one back.

@@ -137,6 +137,8 @@ public:
                            // written through to the disk as it changes
         bool heldExchange; // Publish Exchanging works while the old file is held open; else the
                            // save must close it first
+        bool lastingRemove; // a Remove is on the disk once SyncFolder (or, without it, Remove)
+                            // returned; else a power cut may bring the name back, with its bytes
     };
 
     virtual ~FileSystem() = default;

@@ -244,7 +244,7 @@ int OpenControlled(const std::string& path, Creation creation)
 
 class PosixFileSystem final : public FileSystem {
 public:
-    Promises Provides() const override { return { true, true, true }; }
+    Promises Provides() const override { return { true, true, true, true }; }
 
     FileError Open(const std::string& path, unsigned flags, Handle& file) override
     {

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+
 #include <cstring>
 
 namespace {
@@ -90,6 +92,57 @@ std::wstring JournalFolderWide()
     return {};
 }
 
+// A well-known account's SID.
+struct KnownSid {
+    explicit KnownSid(WELL_KNOWN_SID_TYPE type)
+    {
+        DWORD size = sizeof bytes;
+        known = ::CreateWellKnownSid(type, nullptr, bytes, &size);
+    }
+    bool Is(PSID sid) const { return known && ::EqualSid(sid, const_cast<BYTE*>(bytes)); }
+    BYTE bytes[SECURITY_MAX_SID_SIZE] = {};
+    BOOL known = FALSE;
+};
+
+// The folder's owner is this user, or Administrators (for an elevated run), and no account but
+// this user, SYSTEM and Administrators may write to it or change who may.
+bool Controlled(const std::wstring& folder)
+{
+    constexpr DWORD writing = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_DELETE_CHILD
+        | FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+    HANDLE token = nullptr;
+    BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = 0;
+    const bool known = ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)
+        && ::GetTokenInformation(token, TokenUser, user, sizeof user, &size);
+    if (token)
+        ::CloseHandle(token);
+    PSID owner = nullptr;
+    PACL access = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!known
+        || ::GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+               &owner, nullptr, &access, nullptr, &descriptor)
+            != ERROR_SUCCESS)
+        return false;
+    const PSID self = reinterpret_cast<TOKEN_USER*>(user)->User.Sid;
+    const KnownSid system(WinLocalSystemSid), administrators(WinBuiltinAdministratorsSid);
+    const auto trusted = [&](PSID sid) { return ::EqualSid(sid, self) || system.Is(sid) || administrators.Is(sid); };
+    // No list of access at all lets everyone in.
+    bool controlled = access && (::EqualSid(owner, self) || administrators.Is(owner));
+    for (DWORD i = 0; controlled && i < access->AceCount; ++i) {
+        ACE_HEADER* header = nullptr;
+        if (!::GetAce(access, i, reinterpret_cast<void**>(&header)))
+            controlled = false;
+        else if (header->AceType == ACCESS_ALLOWED_ACE_TYPE && !(header->AceFlags & INHERIT_ONLY_ACE)) {
+            const auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+            controlled = !(allowed->Mask & writing) || trusted(const_cast<DWORD*>(&allowed->SidStart));
+        }
+    }
+    ::LocalFree(descriptor);
+    return controlled;
+}
+
 DWORD DesiredAccess(unsigned flags)
 {
     switch (flags & CFile::accessMask) {
@@ -137,8 +190,9 @@ Entry Looked(const std::wstring& path, DWORD flags)
 
 class Win32FileSystem final : public FileSystem {
 public:
-    // No owner is asked for; moves are written through to the disk; ReplaceFileW needs the old file closed.
-    Promises Provides() const override { return { false, false, false }; }
+    // No owner is asked for, and no removal is written through (moves are); ReplaceFileW takes the
+    // place of a file held open with FILE_SHARE_DELETE.
+    Promises Provides() const override { return { false, false, true, false }; }
 
     FileError Open(const std::string& path, unsigned flags, Handle& file) override
     {
@@ -282,7 +336,7 @@ public:
         // A folder on the way that is missing too: there is no folder of journals.
         if (attributes == INVALID_FILE_ATTRIBUTES)
             return ::GetLastError() == ERROR_PATH_NOT_FOUND ? Failed(ERROR_FILE_NOT_FOUND) : LastFailure();
-        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !Controlled(wide))
             return { FileErrorCause::AccessDenied, -1 };
         folder.path = FromWide(CP_UTF8, wide + L"\\", true).value_or("");
         return {};
@@ -308,10 +362,13 @@ public:
         const DWORD disposition = creation == Creation::CreateMissing ? OPEN_ALWAYS : OPEN_EXISTING;
         const std::wstring path = AsGiven(folder, name);
         // Reading too, for the journal of an in-place save; a write-only file is opened for writing.
-        HANDLE opened = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, &security,
-            disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Others may write it as they may while a plain write has it, and it may be replaced while
+        // held, so that the replace step takes its place without letting go of the lock.
+        const DWORD sharing = FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        HANDLE opened = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, sharing, &security, disposition,
+            FILE_ATTRIBUTE_NORMAL, nullptr);
         if (opened == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED)
-            opened = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, &security, disposition,
+            opened = ::CreateFileW(path.c_str(), GENERIC_WRITE, sharing, &security, disposition,
                 FILE_ATTRIBUTE_NORMAL, nullptr);
         if (opened == INVALID_HANDLE_VALUE)
             return LastFailure();
@@ -396,6 +453,13 @@ public:
             if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
                 ::MoveFileExW(backup.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
             return Failed(error);
+        }
+        // What went to the backup name must be the replaced file: else the name had been given to
+        // another one between the look and the replace, and the two go back.
+        if (!IsFile(Look(folder, file.temporaryName + ".old"), replaced)) {
+            ::MoveFileExW(to.c_str(), from.c_str(), MOVEFILE_WRITE_THROUGH);
+            ::MoveFileExW(backup.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
+            return { FileErrorCause::SharingViolation, -1 };
         }
         file.temporaryName.clear();
         ::DeleteFileW(backup.c_str());

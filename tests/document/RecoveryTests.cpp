@@ -10,6 +10,12 @@
 #include <cstring>
 #include <filesystem>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <aclapi.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -84,9 +90,10 @@ TEST_F(Recovering, ContentThatNoRewriteLeftIsNeverRolledBack)
 {
     // Another program wrote, restored or cut the file after the crash: the journal is refused and
     // kept, and a save that fails afterwards leaves the newer content.
-    Bytes foreign = Overwritten(longer, shorter);
+    Bytes foreign = Overwritten(longer, shorter), cut = foreign;
     foreign[700] ^= 1;
-    const Bytes newer[] = { Pattern(1800, 9), foreign, Bytes(longer.begin(), longer.begin() + 1000) };
+    cut.resize(1700);
+    const Bytes newer[] = { Pattern(1800, 9), foreign, Bytes(longer.begin(), longer.begin() + 1000), cut };
     for (const Bytes& now : newer) {
         const std::string journal = Interrupt(longer, shorter, now);
         const Playback back = RecoverInterruptedSave(path);
@@ -139,3 +146,33 @@ TEST_F(Recovering, FolderOfJournalsThatCannotBeReadIsAnErrorAndASaveGoesOnWithou
     EXPECT_EQ(document.GetRecoveryFailure(), back.status);
     EXPECT_EQ(ReadBytes(path), NewLayout(Sample(), version12));
 }
+
+#ifdef _WIN32
+TEST_F(Recovering, FolderOfJournalsThatEveryoneMayWriteIsNotUsed)
+{
+    // Everyone may write it: recover fails and names it; a rewrite in place keeps the old bytes aside.
+    const std::string journals = state.Path() + journalsBelowState;
+    const Bytes before = Pattern(700, 3);
+    WriteBytes(path, before);
+    fs::create_directories(journals);
+    EXPLICIT_ACCESS_A everyone {};
+    char world[] = "EVERYONE";
+    BuildExplicitAccessWithNameA(&everyone, world, GENERIC_ALL, GRANT_ACCESS, SUB_CONTAINERS_AND_OBJECTS_INHERIT);
+    PACL access = nullptr;
+    ASSERT_EQ(SetEntriesInAclA(1, &everyone, nullptr, &access), DWORD(ERROR_SUCCESS));
+    ASSERT_EQ(SetNamedSecurityInfoA(const_cast<char*>(journals.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                  nullptr, nullptr, access, nullptr),
+        DWORD(ERROR_SUCCESS));
+    LocalFree(access);
+    const Playback back = RecoverInterruptedSave(path);
+    EXPECT_EQ(std::tuple(back.status, back.lookupFailed), std::tuple(AccessDenied, true));
+    fs::create_hard_link(path, path + ".link");
+    TestDocument document("");
+    LoadFrom(document, folder.File("s.tbx"), NewLayout(Sample(), version12));
+    document.SetTargetVersion(1, 2);
+    EXPECT_EQ(SaveTo(document, path), Success);
+    EXPECT_EQ(document.GetJournalFailure(), AccessDenied);
+    EXPECT_EQ(ReadBytes(path + ".link"), NewLayout(Sample(), version12));
+    EXPECT_EQ(Journals(), std::vector<std::string> {});
+}
+#endif
