@@ -329,6 +329,41 @@ TEST_F(SafeSave, JournalOfAnInterruptedSaveIsPlayedBackFirstHoweverThePathIsSpel
     EXPECT_EQ(Recover(Path("sub/none.tbx"), FileNotFound), Recovery::NoJournal);
 }
 
+TEST_F(SafeSave, AnotherSaveOfTheFileWhileOneCommitsIsRefused)
+{
+    // Right at the commit (the publish, or the journal's removal), a second save of the same file
+    // finds it locked: the lock is held until the new content has its name.
+    struct Intruding : FileSystemWrapper {
+        FileError Publish(const HeldFolder& folder, UnnamedFile& file, const std::string& name, Publishing how,
+            const Identity& replaced) override
+        {
+            if (how == Publishing::Exchanging)
+                intruded = ::SaveTo(*other, path);
+            return FileSystemWrapper::Publish(folder, file, name, how, replaced);
+        }
+        FileError Remove(const HeldFolder& folder, const std::string& name) override
+        {
+            intruded = ::SaveTo(*other, path);
+            return FileSystemWrapper::Remove(folder, name);
+        }
+        TestDocument* other = nullptr;
+        std::string path;
+        ConvStatus intruded = Success;
+    } intruding;
+    TestDocument other("");
+    LoadFrom(other, Path("o.tbx"), NewLayout(Sample(5), version11));
+    other.SetTargetVersion(1, 1);
+    intruding.other = &other, intruding.path = Path("d.tbx");
+    document.SetFileSystem(intruding);
+    for (Way way : { Way::Replace, Way::InPlace }) {
+        Prepare(way);
+        intruding.intruded = Success;
+        EXPECT_EQ(SaveTo(Path("d.tbx")), Success);
+        EXPECT_EQ(intruding.intruded, CannotOpen) << int(way);
+        EXPECT_EQ(ReadBytes(Path("d.tbx")), newBytes);
+    }
+}
+
 TEST_F(SafeSave, JournalsThatFailACheckAreNeverPlayedBack)
 {
     // Planted, torn, altered, stale or linked journals, and a file under the old backup name of
