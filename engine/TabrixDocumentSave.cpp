@@ -135,6 +135,30 @@ ConvStatus CommitInPlace(FileSystem& files, const HeldFolder& journals, Handle f
     return StatusOf(files.SyncFolder(journals));
 }
 
+// Writes over the held file from its start (write), cuts it there and puts it on the disk; after a
+// failure, or one that the framework raises, undo puts the old content back. The new bytes go over
+// the old ones, which keeps their room for the undoing on a full volume.
+template<class Write, class Undo>
+ConvStatus Rewrite(FileSystem& files, Handle held, Write write, Undo undo)
+{
+    ConvStatus status = StatusOf(files.Seek(held, 0));
+    try {
+        if (status == Success)
+            status = write();
+    } catch (...) {
+        undo();
+        throw;
+    }
+    if (status == Success)
+        status = StatusOf(files.CutAtPosition(held));
+    if (status == Success)
+        status = StatusOf(files.Sync(held));
+    if (status == Success)
+        return Success;
+    const ConvStatus undone = undo();
+    return undone != Success ? undone : status;
+}
+
 // Memory that runs out on the way is the framework's out-of-memory failure.
 template<class Step>
 ConvStatus RaisingMemory(Step step)
@@ -314,23 +338,11 @@ ConvStatus TabrixDocument::SaveInPlace(SaveDestination& destination)
         if (failed)
             return StatusOf(failed);
     }
-    // From here until the journal goes, the destination may be half rewritten. The new bytes go
-    // over the old ones, which keeps their room for a playback on a full volume.
-    ConvStatus status = StatusOf(files.Seek(held, 0));
-    try {
-        if (status == Success)
-            status = WriteRecord(held);
-    } catch (...) {
-        PlayBack(files, journals, held, destination.info, &journal);
-        throw;
-    }
-    if (status == Success)
-        status = StatusOf(files.CutAtPosition(held));
-    if (status == Success)
-        status = StatusOf(files.Sync(held));
-    if (status != Success)
-        return RollBack(files, journals, held, destination.info, journal, status);
-    return CommitInPlace(files, journals, held, destination.info, journal);
+    // From here until the journal goes, the destination may be half rewritten.
+    const ConvStatus status = Rewrite(
+        files, held, [&] { return WriteRecord(held); },
+        [&] { return PlayBack(files, journals, held, destination.info, &journal).status; });
+    return status != Success ? status : CommitInPlace(files, journals, held, destination.info, journal);
 }
 
 ConvStatus TabrixDocument::SaveInPlaceAside(SaveDestination& destination)
@@ -350,24 +362,9 @@ ConvStatus TabrixDocument::SaveInPlaceAside(SaveDestination& destination)
         if (failed)
             return StatusOf(failed);
     }
-    ConvStatus status = StatusOf(files.Seek(held, 0));
-    try {
-        if (status == Success)
-            status = WriteRecord(held);
-    } catch (...) {
-        if (kept)
-            aside.PutBack(files, held);
-        throw;
-    }
-    if (status == Success)
-        status = StatusOf(files.CutAtPosition(held));
-    if (status == Success)
-        status = StatusOf(files.Sync(held));
-    if (status != Success && kept) {
-        const ConvStatus putBack = StatusOf(aside.PutBack(files, held));
-        return putBack != Success ? putBack : status;
-    }
-    return status;
+    return Rewrite(
+        files, held, [&] { return WriteRecord(held); },
+        [&] { return kept ? StatusOf(aside.PutBack(files, held)) : Success; });
 }
 
 Playback RecoverInterruptedSave(const std::string& path, FileSystem& files, Refusals refusals)
