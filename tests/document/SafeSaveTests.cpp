@@ -329,27 +329,31 @@ TEST_F(SafeSave, JournalOfAnInterruptedSaveIsPlayedBackFirstHoweverThePathIsSpel
     EXPECT_EQ(Recover(Path("sub/none.tbx"), FileNotFound), Recovery::NoJournal);
 }
 
+// Saves the other document to path at the commit: the publish in place of the old file, or the
+// journal's removal.
+struct Intruding : FileSystemWrapper {
+    FileError Publish(const HeldFolder& folder, UnnamedFile& file, const std::string& name, Publishing how,
+        const Identity& replaced) override
+    {
+        if (how == Publishing::Exchanging)
+            intruded = ::SaveTo(*other, path);
+        return FileSystemWrapper::Publish(folder, file, name, how, replaced);
+    }
+    FileError Remove(const HeldFolder& folder, const std::string& name) override
+    {
+        intruded = ::SaveTo(*other, path);
+        return FileSystemWrapper::Remove(folder, name);
+    }
+    TestDocument* other = nullptr;
+    std::string path;
+    ConvStatus intruded = Success;
+};
+
 TEST_F(SafeSave, AnotherSaveOfTheFileWhileOneCommitsIsRefused)
 {
+    Intruding intruding;
     // Right at the commit (the publish, or the journal's removal), a second save of the same file
     // finds it locked: the lock is held until the new content has its name.
-    struct Intruding : FileSystemWrapper {
-        FileError Publish(const HeldFolder& folder, UnnamedFile& file, const std::string& name, Publishing how,
-            const Identity& replaced) override
-        {
-            if (how == Publishing::Exchanging)
-                intruded = ::SaveTo(*other, path);
-            return FileSystemWrapper::Publish(folder, file, name, how, replaced);
-        }
-        FileError Remove(const HeldFolder& folder, const std::string& name) override
-        {
-            intruded = ::SaveTo(*other, path);
-            return FileSystemWrapper::Remove(folder, name);
-        }
-        TestDocument* other = nullptr;
-        std::string path;
-        ConvStatus intruded = Success;
-    } intruding;
     TestDocument other("");
     LoadFrom(other, Path("o.tbx"), NewLayout(Sample(5), version11));
     other.SetTargetVersion(1, 1);
@@ -511,21 +515,24 @@ TEST_F(SafeSave, OtherNamesAttributesAndModeStay)
     EXPECT_EQ(changesByPath, 0);
 }
 
+// Swaps a file of its own into the folder's d.tbx just before the lock, as often as it is told.
+struct Swapping : FileSystemWrapper {
+    FileError Lock(Handle file) override
+    {
+        if (swaps-- > 0)
+            WriteBytes(folder + "/t.tbx", Bytes(7, 't')), fs::rename(folder + "/t.tbx", folder + "/d.tbx");
+        return FileSystemWrapper::Lock(file);
+    }
+    std::string folder;
+    int swaps = 0;
+};
+
 TEST_F(SafeSave, ANameReplacedBetweenTheOpenAndTheLockIsOpenedAgain)
 {
+    Swapping swapping;
     // Another save swaps a file of its own into the name just before this one locks: this save
     // opens the name again and reaches that file, and the file it opened first stays as it was.
     // Against one that swaps before every lock, it gives up with "cannot open".
-    struct Swapping : FileSystemWrapper {
-        FileError Lock(Handle file) override
-        {
-            if (swaps-- > 0)
-                Put(folder + "/t.tbx", Bytes(7, 't')), fs::rename(folder + "/t.tbx", folder + "/d.tbx");
-            return FileSystemWrapper::Lock(file);
-        }
-        std::string folder;
-        int swaps = 0;
-    } swapping;
     swapping.folder = folder.Path();
     document.SetFileSystem(swapping);
     for (int swaps : { 1, 3 }) {
@@ -810,15 +817,21 @@ TEST_F(AsAnotherUser, WithoutAHomeOfItsOwnAUserSavesWhereAPlainWriteCanAndMakesN
         EXPECT_FALSE(Exists("/nonexistent"));
         EXPECT_EQ(NamesIn(state.Path()), rootsHome);
     }
+}
+
+TEST_F(AsAnotherUser, RootWithAUsersHomeKeepsItsJournalsInItsOwn)
+{
     // Root with nobody's home for HOME uses its own: nothing of root's appears in nobody's.
-    const struct passwd* root = ::getpwuid(0);
-    std::string made = std::string(root->pw_dir) + "/.local/state/kovrel/journals";
-    while (Exists(FolderOf(made)) == false)
+    fs::create_directory(Path("mine"));
+    ASSERT_TRUE(Run("chown nobody '" + Path("mine") + "'"));
+    Put(Path("mine/d.tbx"), oldBytes, 0644, nobody), fs::create_hard_link(Path("mine/d.tbx"), Path("mine/e.tbx"));
+    std::string made = std::string(::getpwuid(0)->pw_dir) + "/.local/state/kovrel/journals";
+    while (!Exists(FolderOf(made)))
         made = made.substr(0, made.rfind('/'));
     const bool madeNothingYet = !Exists(made);
     const std::string previous = std::getenv("HOME") ? std::getenv("HOME") : "";
     ::unsetenv("XDG_STATE_HOME"), ::setenv("HOME", Path("mine").c_str(), 1);
-    EXPECT_EQ(SaveTo(saved[0]), Success);
+    EXPECT_EQ(SaveTo(Path("mine/d.tbx")), Success);
     ::setenv("HOME", previous.c_str(), 1), UseStateFolder(state.Path());
     EXPECT_EQ(document.GetJournalFailure(), Success);
     EXPECT_EQ(NamesIn(Path("mine")), (std::vector<std::string> { "d.tbx", "e.tbx" }));
