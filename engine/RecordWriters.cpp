@@ -99,3 +99,17 @@ ConvStatus WriteVersion12(CFile& file, const TabrixRecord& record)
 {
     return Write(file, record, Layout::New, version12, false);
 }
+
+ConvStatus WriteVersion(CFile& file, const TabrixRecord& record, FormatVersion version)
+{
+    switch (version) {
+    case version10:
+        return WriteVersion10(file, record);
+    case version11:
+        return WriteVersion11(file, record);
+    case version12:
+        return WriteVersion12(file, record);
+    default:
+        return BadFormat;
+    }
+}

@@ -4,11 +4,18 @@
 
 #include "platform/file/ImageMemory.h"
 
-#include <limits>
+#include <algorithm>
+#include <cstring>
 #include <new>
+#include <vector>
 
 namespace {
 constexpr unsigned loadFlags = CFile::modeRead | CFile::shareDenyWrite | CFile::typeBinary; // 0x8020
+// A stream comes in pieces, the first as big as a pipe holds, each later one as big as all before it
+// up to a size that keeps the room left over small.
+constexpr std::size_t firstPiece = std::size_t(64) << 10;
+constexpr std::size_t largestPiece = std::size_t(16) << 20;
+
 int StorePath(std::string& field, const char* path)
 {
     try {
@@ -18,6 +25,76 @@ int StorePath(std::string& field, const char* path)
     }
     return 1;
 }
+
+// Whether the open file is a plain file, whose length is its bytes; raises as GetLength does.
+bool IsPlainFile(CFile& file)
+{
+    FileInfo info;
+    if (FileError error = file.Files().Examine(file.GetHandle(), info))
+        throw CFileException(error, file.GetFilePath());
+    return info.regular;
+}
+
+// The file of length bytes with one read request, into one image with a byte to spare.
+ConvStatus ReadWhole(CFile& file, std::uint64_t length, SharedImage& image)
+{
+    if (length <= maxImageSize)
+        image.bytes = ImageMemory::Allocate(static_cast<std::size_t>(length) + 1);
+    if (!image.bytes)
+        return OutOfMemory;
+    try {
+        image.size = file.Read(image.bytes.get(), static_cast<std::size_t>(length));
+    } catch (const CFileException& failure) {
+        return StatusFromCause(failure.cause);
+    }
+    return Success;
+}
+
+}
+
+ConvStatus ReadToEnd(CFile& file, std::uint64_t expected, SharedImage& image, std::uint64_t limit)
+{
+    limit = std::min(limit, maxImageSize);
+    try {
+        std::vector<SharedImage> pieces;
+        std::uint64_t total = 0;
+        std::uint64_t next = std::max<std::uint64_t>(std::min(expected, limit) + 1, firstPiece);
+        for (bool ended = false; !ended;) {
+            // One byte more than may still come tells a stream that goes on past the limit.
+            const auto size = static_cast<std::size_t>(std::min(next, limit - total + 1));
+            SharedImage piece { ImageMemory::Allocate(size), 0 };
+            if (!piece.bytes)
+                return OutOfMemory;
+            try {
+                piece.size = file.Read(piece.bytes.get(), size);
+            } catch (const CFileException& failure) {
+                return StatusFromCause(failure.cause);
+            }
+            total += piece.size;
+            if (total > limit)
+                return OutOfMemory;
+            ended = piece.size < size;
+            pieces.push_back(std::move(piece));
+            next = std::clamp<std::uint64_t>(total, firstPiece, largestPiece);
+        }
+        // A stream that fitted its first piece is its image, with room to spare.
+        if (pieces.size() == 1) {
+            image = std::move(pieces.front());
+            return Success;
+        }
+        SharedImage whole { ImageMemory::Allocate(static_cast<std::size_t>(total) + 1), 0 };
+        if (!whole.bytes)
+            return OutOfMemory;
+        for (SharedImage& piece : pieces) {
+            std::memcpy(whole.bytes.get() + whole.size, piece.bytes.get(), piece.size);
+            whole.size += piece.size;
+            piece.bytes.reset();
+        }
+        image = std::move(whole);
+        return Success;
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory;
+    }
 }
 
 TabrixDocument::TabrixDocument(const char* sourcePath)
@@ -50,29 +127,37 @@ ConvStatus TabrixDocument::Load()
     CFileException failure;
     if (!Open(sourcePath.c_str(), loadFlags, &failure))
         return StatusFromCause(failure.cause);
+    return ReadAndParse(false);
+}
+
+ConvStatus TabrixDocument::LoadFrom(FileSystem::Handle borrowed)
+{
+    // No stream at all: what a closed descriptor gives.
+    if (borrowed == FileSystem::noHandle)
+        return StatusFromCause(FileErrorCause::InvalidFile);
+    try {
+        Attach(borrowed, sourcePath);
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory;
+    }
+    return ReadAndParse(true);
+}
+
+ConvStatus TabrixDocument::ReadAndParse(bool borrowed)
+{
     ConvStatus status = Success;
     try {
-        std::uint64_t length = GetLength();
-        // One byte more than the file, in one allocation that must not wrap around. The record
-        // keeps it where its lists refer to their strings; otherwise it goes at the end of Load.
+        const std::uint64_t length = GetLength();
+        // The record keeps the image where its lists refer to their strings; otherwise it goes at
+        // the end of the load. A borrowed handle is read from where it stands.
         SharedImage image;
-        if (length < std::numeric_limits<std::size_t>::max()
-            && length < std::uint64_t(std::numeric_limits<std::ptrdiff_t>::max()))
-            image.bytes = ImageMemory::Allocate(static_cast<std::size_t>(length) + 1);
-        if (!image.bytes) {
-            status = OutOfMemory;
-        } else {
-            bool read = true;
-            try {
-                image.size = Read(image.bytes.get(), static_cast<std::size_t>(length));
-            } catch (const CFileException& readFailure) {
-                status = StatusFromCause(readFailure.cause);
-                read = false;
-            }
-            if (read) {
-                loaded = ParseRecord(std::move(image), record);
-                status = loaded == 1 ? Success : BadFormat;
-            }
+        if (borrowed || (readStreamsToEnd && !IsPlainFile(*this)))
+            status = ReadToEnd(*this, length, image);
+        else
+            status = ReadWhole(*this, length, image);
+        if (status == Success) {
+            loaded = ParseRecord(std::move(image), record);
+            status = loaded == 1 ? Success : BadFormat;
         }
     } catch (...) {
         // Length or a list entry failed: the file is closed before the failure goes on.

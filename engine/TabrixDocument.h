@@ -2,9 +2,11 @@
 
 #include "engine/ConvStatus.h"
 #include "engine/FormatVersion.h"
+#include "engine/RecordParser.h"
 #include "engine/TabrixRecord.h"
 #include "platform/file/CFile.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,6 +31,9 @@ public:
     // 1, or 0 when memory for the path cannot be obtained; a loaded document is Reset first.
     int SetSourcePath(const char* path);
     ConvStatus Load();
+    // The same from a handle that the caller keeps open (standard input), from where it stands to
+    // its end; the source path only names it.
+    ConvStatus LoadFrom(FileSystem::Handle borrowed);
     // Returns loaded; only when it is 1 are major and minor set.
     int GetVersion(std::uint8_t& major, std::uint8_t& minor) const;
     void SetTargetVersion(std::uint8_t major, std::uint8_t minor);
@@ -39,6 +44,9 @@ public:
     // A batch that syncs the folders it wrote to at its end lets the saves of new files leave
     // their folder's sync to it. A file is always on the disk before it takes a name.
     void DeferFolderSync(bool defer) { deferFolderSync = defer; }
+    // A source that is not a plain file (a pipe, a FIFO, a device) has no length to read for: tbxconv
+    // has its bytes read to the end. The dialog does not, as it would wait on a pipe's writer.
+    void ReadStreamsToEnd(bool read) { readStreamsToEnd = read; }
     // The status of a folder of journals that the last save could not read, which left it to go
     // on without looking for an interrupted save of the destination; Success when there was none.
     ConvStatus GetRecoveryFailure() const { return recoveryFailure; }
@@ -57,6 +65,8 @@ protected:
     std::string destinationPath;
 
 private:
+    // Reads the open file, parses it and lets go of it.
+    ConvStatus ReadAndParse(bool borrowed);
     ConvStatus WriteRecord(FileSystem::Handle file);
     // New or Replace: a new file, written, on the disk, then committed; nothing where a
     // replacement gives way to rewriting in place.
@@ -65,9 +75,19 @@ private:
     ConvStatus SaveInPlaceAside(SaveDestination& destination);
 
     bool deferFolderSync = false;
+    bool readStreamsToEnd = false;
     ConvStatus recoveryFailure = Success;
     ConvStatus journalFailure = Success;
 };
+
+// The most bytes an image holds in this build: one fewer than the largest object it can address,
+// for the byte that an image keeps after the file's.
+inline constexpr std::uint64_t maxImageSize = std::uint64_t(PTRDIFF_MAX) - 1;
+
+// Reads file from where it stands to its end into one image with a byte to spare, in pieces of
+// growing size, the first for expected bytes (a plain file's length): OutOfMemory when more than
+// limit bytes come or memory runs out, else the status of a failed read, else Success.
+ConvStatus ReadToEnd(CFile& file, std::uint64_t expected, SharedImage& image, std::uint64_t limit = maxImageSize);
 
 // What a playback of a journal found.
 enum class Recovery {

@@ -1,5 +1,7 @@
 #include "DocumentTestSupport.h"
 
+#include "support/FileSystemWrappers.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -20,6 +22,18 @@ protected:
     const Bytes sampleBytes = NewLayout(Sample(), version12);
     const std::string sample = folder.Write("s.tbx", sampleBytes);
     TestDocument document { "" };
+};
+
+// Shows every file as a pipe shows: not a plain file, and no length.
+class PipeLikeFileSystem : public FileSystemWrapper {
+public:
+    FileError Examine(Handle file, FileInfo& info) override
+    {
+        const FileError failed = FileSystemWrapper::Examine(file, info);
+        info.regular = false;
+        info.length = 0;
+        return failed;
+    }
 };
 
 }
@@ -185,4 +199,75 @@ TEST_F(Load, BigFileConvertsToItselfByteForByteAndItsTruncationFails)
     ASSERT_EQ(SaveTo(document, folder.File("copy.tbx")), Success);
     EXPECT_TRUE(ReadBytes(folder.File("copy.tbx")) == bytes);
     EXPECT_EQ(Reload(document, folder.Write("cut.tbx", Bytes(bytes.begin(), bytes.end() - 13))), BadFormat);
+}
+
+// A source without a length is read to its end where the document is told to (tbxconv); the dialog
+// reads it for the length it has.
+TEST_F(Load, StreamIsReadToItsEndOnlyWhereAsked)
+{
+    PipeLikeFileSystem pipes;
+    TestDocument document(sample.c_str());
+    document.SetFileSystem(pipes);
+    EXPECT_EQ(document.Load(), BadFormat);
+    document.Reset();
+    document.ReadStreamsToEnd(true);
+    EXPECT_EQ(document.Load(), Success);
+    EXPECT_EQ(VersionOf(document), std::tuple(1, 1, 2));
+    EXPECT_EQ(document.Record().listA, (std::vector<std::string> { "a1", "a2" }));
+    EXPECT_FALSE(document.IsOpen());
+}
+
+// A borrowed handle (standard input) is read from where it stands to its end, and stays open.
+TEST_F(Load, FromABorrowedHandleFromWhereItStands)
+{
+    Bytes bytes { 'j', 'u', 'n', 'k' };
+    bytes.insert(bytes.end(), sampleBytes.begin(), sampleBytes.end());
+    ScopedHandle held(FileSystem::Native());
+    ASSERT_FALSE(FileSystem::Native().Open(folder.Write("in.tbx", bytes), CFile::modeRead, held.handle));
+    ASSERT_FALSE(FileSystem::Native().Seek(held.handle, 4));
+    EXPECT_EQ(document.LoadFrom(held.handle), Success);
+    EXPECT_EQ(VersionOf(document), std::tuple(1, 1, 2));
+    std::uint8_t byte = 0;
+    std::size_t got = 1;
+    EXPECT_FALSE(FileSystem::Native().Read(held.handle, &byte, 1, got));
+    EXPECT_EQ(got, 0u);
+    // No stream at all: a closed descriptor's status.
+    document.Reset();
+    EXPECT_EQ(document.LoadFrom(FileSystem::noHandle), CannotOpen);
+}
+
+// A stream's pieces come together whole, however they fall; more than the limit does not fit.
+TEST_F(Load, ReadToEndGathersEveryPieceUpToTheLimit)
+{
+    constexpr std::size_t piece = 64 << 10, big = 5 * piece + 7;
+    // The stream's size, the size it was expected to have, the limit, and the status.
+    const std::tuple<std::size_t, std::uint64_t, std::uint64_t, ConvStatus> cases[] = {
+        { 0, 0, maxImageSize, Success },
+        { piece - 1, 0, maxImageSize, Success },
+        { piece, 0, maxImageSize, Success }, // fills the first piece: the end comes in a second
+        { big, 0, maxImageSize, Success },
+        { big, big, maxImageSize, Success },   // a plain file's length: one piece
+        { big, piece, maxImageSize, Success }, // a file that grew
+        { big, 0, big, Success },
+        { big, 0, big - 1, OutOfMemory },
+        { big, big, big - 1, OutOfMemory },
+    };
+    for (const auto& [size, expected, limit, status] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(std::tuple(size, expected, limit)));
+        Bytes bytes(size);
+        for (std::size_t i = 0; i < size; ++i)
+            bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+        CFile file;
+        ASSERT_TRUE(file.Open(folder.Write("stream", bytes).c_str(), CFile::modeRead, nullptr));
+        SharedImage image;
+        ASSERT_EQ(ReadToEnd(file, expected, image, limit), status);
+        if (status == Success) {
+            EXPECT_TRUE(Bytes(image.bytes.get(), image.bytes.get() + image.size) == bytes);
+        }
+    }
+    ProbedDocument failing(sample.c_str());
+    failing.readFailure = FileErrorCause::HardIO;
+    ASSERT_TRUE(failing.Open(sample.c_str(), CFile::modeRead, nullptr));
+    SharedImage image;
+    EXPECT_EQ(ReadToEnd(failing, 0, image), HardwareError);
 }
