@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace {
@@ -53,6 +54,22 @@ std::string CheckConvert(const CommandLine& command)
         return "convert --out-dir needs at least one source file";
     if (!command.outDir && count != 2)
         return "convert takes a source and a destination, or --out-dir and source files";
+    return "";
+}
+
+// One standard input and one standard output: "-" stands once, for no file of a batch and for no
+// file that recover rewrites.
+std::string CheckStandardStream(const CommandLine& command)
+{
+    const auto count = std::count(command.operands.begin(), command.operands.end(), standardStream);
+    if (count == 0)
+        return "";
+    if (count > 1)
+        return "'-' is given twice";
+    if (command.outDir)
+        return "'-' cannot be used with --out-dir";
+    if (command.action == Action::Recover)
+        return "recover needs files, not '-'";
     return "";
 }
 
@@ -194,6 +211,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args)
             return Fail(std::move(error));
     }
     if (std::string error = commandRow->check(command); !error.empty())
+        return Fail(std::move(error));
+    if (std::string error = CheckStandardStream(command); !error.empty())
         return Fail(std::move(error));
     return ParsedCommandLine { std::move(command), {} };
 }

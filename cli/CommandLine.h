@@ -4,7 +4,12 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// The operand that stands for standard input as FILE or SOURCE, and for standard output as DEST;
+// a file of that name is reached as "./-".
+inline constexpr std::string_view standardStream = "-";
 
 enum class Action { Help, Version, Info, Convert, Dump, Recover };
 

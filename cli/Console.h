@@ -2,6 +2,7 @@
 
 #include "engine/ConvStatus.h"
 #include "engine/Messages.h"
+#include "platform/file/FileSystem.h"
 
 #include <optional>
 #include <string_view>
@@ -32,7 +33,17 @@ public:
     // The first write that did not arrive, once one has. Standard output then takes nothing
     // more, and neither does standard error when it was the one that failed.
     virtual std::optional<WriteFailure> Failure() const { return std::nullopt; }
+
+    // Standard input and standard output as handles of the file layer, raw bytes, for "-";
+    // noHandle where the process has none.
+    virtual FileSystem::Handle StandardInput() { return FileSystem::noHandle; }
+    virtual FileSystem::Handle StandardOutput() { return FileSystem::noHandle; }
+    // A write to StandardOutput that did not arrive: as if Out had failed so.
+    virtual void OutFailed(const WriteFailure&) {}
 };
+
+// What a failed write to standard output through the file layer ends the run with.
+WriteFailure OutputFailure(const FileError& error);
 
 // The process's own standard output and standard error.
 class StandardConsole : public Console {
@@ -46,6 +57,9 @@ public:
     bool ErrIsTerminal() const override { return errIsTerminal; }
     Language MessageLanguage() const override { return language; }
     std::optional<WriteFailure> Failure() const override { return failure; }
+    FileSystem::Handle StandardInput() override;
+    FileSystem::Handle StandardOutput() override;
+    void OutFailed(const WriteFailure& failed) override { Keep(failed); }
 
 private:
     void Keep(std::optional<WriteFailure> failed)

@@ -28,6 +28,11 @@ std::optional<WriteFailure> WriteAll(int fd, std::string_view text)
 
 }
 
+WriteFailure OutputFailure(const FileError& error)
+{
+    return { StatusFromCause(error.cause), error.osError == EPIPE };
+}
+
 StandardConsole::StandardConsole()
     : errIsTerminal(::isatty(STDERR_FILENO) == 1)
     , language(LanguageOfLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")))
@@ -51,4 +56,14 @@ void StandardConsole::Err(std::string_view text)
 {
     if (!failure || !failure->onErr)
         Keep(WriteAll(STDERR_FILENO, text));
+}
+
+FileSystem::Handle StandardConsole::StandardInput()
+{
+    return STDIN_FILENO;
+}
+
+FileSystem::Handle StandardConsole::StandardOutput()
+{
+    return STDOUT_FILENO;
 }

@@ -7,6 +7,10 @@
 
 #include <windows.h>
 
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
+
 namespace {
 
 bool IsConsole(HANDLE handle)
@@ -86,17 +90,38 @@ bool ReaderGone(DWORD error)
     return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED;
 }
 
+// What a write that failed with error ends the run with.
+WriteFailure FailureOf(DWORD error, FileErrorCause cause, bool onErr)
+{
+    // An absent stream is no file that was not found: 9, as a closed descriptor gives on POSIX.
+    const ConvStatus status = error == ERROR_INVALID_HANDLE ? CannotOpen : StatusFromCause(cause);
+    return WriteFailure { status, ReaderGone(error), onErr };
+}
+
 // Nothing, or why the text did not arrive.
 std::optional<WriteFailure> WriteText(DWORD which, std::string_view text, Redirected redirected = Redirected::AsText)
 {
     const DWORD error = WriteTo(::GetStdHandle(which), text, redirected);
     if (error == ERROR_SUCCESS)
         return std::nullopt;
-    // An absent stream is no file that was not found: 9, as a closed descriptor gives on POSIX.
-    const ConvStatus status = error == ERROR_INVALID_HANDLE ? CannotOpen : StatusFromCause(CauseFromWin32Error(error));
-    return WriteFailure { status, ReaderGone(error), which == STD_ERROR_HANDLE };
+    return FailureOf(error, CauseFromWin32Error(error), which == STD_ERROR_HANDLE);
 }
 
+// The stream as raw bytes: the runtime's own reads and writes of it translate no line ends either.
+FileSystem::Handle BinaryStream(FILE* stream, DWORD which)
+{
+    ::_setmode(::_fileno(stream), _O_BINARY);
+    const HANDLE handle = ::GetStdHandle(which);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
+        return FileSystem::noHandle;
+    return reinterpret_cast<FileSystem::Handle>(handle);
+}
+
+}
+
+WriteFailure OutputFailure(const FileError& error)
+{
+    return FailureOf(static_cast<DWORD>(error.osError), error.cause, false);
 }
 
 StandardConsole::StandardConsole()
@@ -123,4 +148,14 @@ void StandardConsole::Err(std::string_view text)
 {
     if (!failure || !failure->onErr)
         Keep(WriteText(STD_ERROR_HANDLE, text));
+}
+
+FileSystem::Handle StandardConsole::StandardInput()
+{
+    return BinaryStream(stdin, STD_INPUT_HANDLE);
+}
+
+FileSystem::Handle StandardConsole::StandardOutput()
+{
+    return BinaryStream(stdout, STD_OUTPUT_HANDLE);
 }

@@ -11,9 +11,11 @@
 #include "engine/ConvStatus.h"
 #include "engine/ConversionNotes.h"
 #include "engine/Messages.h"
+#include "engine/RecordWriters.h"
 #include "engine/TabrixDocument.h"
 
 #include <new>
+#include <optional>
 #include <unordered_map>
 
 namespace {
@@ -91,15 +93,61 @@ struct Outcome {
     }
 };
 
-// Loads path into document, reusing it for the next file as the dialog does.
-ConvStatus LoadInto(TabrixDocument& document, const std::string& path)
+// Loads path into document, reusing it for the next file as the dialog does; "-" is the standard
+// input of standard, where it is given. A pipe is read to its end.
+ConvStatus LoadInto(TabrixDocument& document, const std::string& path, Console* standard = nullptr)
 {
     return Guarded([&] {
         document.Reset();
         if (!document.SetSourcePath(path.c_str()))
             return OutOfMemory;
+        document.ReadStreamsToEnd(true);
+        if (standard && path == standardStream)
+            return document.LoadFrom(standard->StandardInput());
         return document.Load();
     });
+}
+
+// Standard output for "convert SOURCE -": the writers' bytes go out as they make them, and the
+// first write that fails is kept for the console.
+class StandardOutputFile : public CFile {
+public:
+    void Write(const void* buffer, std::size_t count) override
+    {
+        Kept([&] { CFile::Write(buffer, count); });
+    }
+    void Flush() override
+    {
+        Kept([&] { CFile::Flush(); });
+    }
+    std::optional<FileError> failure;
+
+private:
+    template<typename Step>
+    void Kept(Step step)
+    {
+        try {
+            step();
+        } catch (const CFileException& failed) {
+            if (!failure)
+                failure = FileError { failed.cause, failed.osError };
+            throw;
+        }
+    }
+};
+
+// The record in version target on standard output, straight: the safe save is for files. A write
+// that fails there is standard output's, as for any other output.
+ConvStatus WriteToStandardOutput(Console& console, const TabrixRecord& record, FormatVersion target)
+{
+    StandardOutputFile out;
+    out.Attach(console.StandardOutput(), std::string(standardStream));
+    const ConvStatus status = WriteVersion(out, record, target);
+    // The writer has flushed what it wrote; the handle stays the process's.
+    out.Abort();
+    if (out.failure)
+        console.OutFailed(OutputFailure(*out.failure));
+    return status;
 }
 
 int RunInfo(const CommandLine& command, Console& console, TabrixDocument& document)
@@ -109,7 +157,7 @@ int RunInfo(const CommandLine& command, Console& console, TabrixDocument& docume
         // Output that did not arrive ends the run.
         if (console.Failure())
             break;
-        ConvStatus status = LoadInto(document, path);
+        ConvStatus status = LoadInto(document, path, &console);
         std::uint8_t major = 0;
         std::uint8_t minor = 0;
         if (!IsErrorStatus(status) && document.GetVersion(major, minor) == 1)
@@ -124,7 +172,7 @@ int RunInfo(const CommandLine& command, Console& console, TabrixDocument& docume
 int RunDump(const CommandLine& command, Console& console, TabrixDocument& document)
 {
     const std::string& path = command.operands.front();
-    ConvStatus status = LoadInto(document, path);
+    ConvStatus status = LoadInto(document, path, &console);
     if (IsErrorStatus(status)) {
         ReportFailure(console, path, status);
         return status;
@@ -179,17 +227,24 @@ int RunRecover(const CommandLine& command, Console& console)
 }
 
 // One conversion; a failure names the file it happened on. Strict, one that would not keep
-// every value writes nothing.
+// every value writes nothing. "-" is a stream of standard, where it is given (not in a batch).
 FileOutcome ConvertOne(TabrixDocument& document, const CommandLine& command, const std::string& source,
-    const std::string& destination)
+    const std::string& destination, Console* standard = nullptr)
 {
     const FormatVersion target = command.target;
-    ConvStatus status = LoadInto(document, source);
+    ConvStatus status = LoadInto(document, source, standard);
     if (IsErrorStatus(status))
         return { status, &source };
     const unsigned notes = ConversionNotesOf(document.GetRecord(), target);
     if (command.strict && notes != 0)
         return { Success, nullptr, notes, true };
+    if (standard && destination == standardStream) {
+        status = Guarded([&] { return WriteToStandardOutput(*standard, document.GetRecord(), target); });
+        // Output that did not arrive ends the run as standard output's failure.
+        if (IsErrorStatus(status) && standard->Failure())
+            return {};
+        return { status, IsErrorStatus(status) ? &destination : nullptr, notes };
+    }
     status = Guarded([&] {
         document.SetTargetVersion(VersionMajor(target), VersionMinor(target));
         if (!document.SetDestinationPath(destination.c_str()))
@@ -290,7 +345,7 @@ int RunConvert(const CommandLine& command, Console& console, TabrixDocument& doc
 {
     if (command.outDir)
         return RunBatch(command, console);
-    FileOutcome file = ConvertOne(document, command, command.operands[0], command.operands[1]);
+    FileOutcome file = ConvertOne(document, command, command.operands[0], command.operands[1], &console);
     ReportConversion(console, command.operands[0], command.operands[1], file);
     return ExitStatusOf(file);
 }

@@ -32,6 +32,12 @@ TEST_F(CliTest, UsageErrorsWriteNothing)
         { "dump", source, source },
         { "recover" },
         { "recover", "--to", "1.1", source },
+        // "-" once, and not for a batch or for recover; after "--" it is still standard input.
+        { "info", "-", source, "-" },
+        { "info", "-", "--", "-" },
+        { "convert", "--to", "1.1", "-", "-" },
+        { "convert", "--to", "1.1", "--out-dir", folder.string(), "-" },
+        { "recover", "-" },
     };
     for (const auto& line : lines) {
         SCOPED_TRACE(::testing::PrintToString(line));
@@ -68,6 +74,11 @@ TEST(ParseCommandLine, OptionsInEitherFormAndAfterOperands)
     parsed = ParseCommandLine({ "info", "--", "--to", "-x.tbx" });
     ASSERT_TRUE(parsed.command) << parsed.error;
     EXPECT_EQ(parsed.command->operands, (std::vector<std::string> { "--to", "-x.tbx" }));
+
+    // "-" and a file of that name.
+    parsed = ParseCommandLine({ "convert", "--to=1.1", "./-", "-" });
+    ASSERT_TRUE(parsed.command) << parsed.error;
+    EXPECT_EQ(parsed.command->operands, (std::vector<std::string> { "./-", "-" }));
 
     // An empty operand is a file name for the engine to refuse, not a usage error.
     parsed = ParseCommandLine({ "info", "" });
