@@ -34,8 +34,8 @@ while read -r said; do
   check "the man page and README say what --help says: $said" "yes yes" "$(grep -qF -- "$said" <<<"$flat" && echo yes) $in_readme"
 done < <(grep -oE -- '--[a-z-]+' <<<"$help" | sort -u; grep -E '^  [0-9]+ ' <<<"$help" | tr -s ' ')
 
-# The completion offers, after the words given, what --help names (for convert its own options),
-# folders for --out-dir, and Tabrix files and folders for the files.
+# The completion offers, after the words given, what --help names (for convert its own options,
+# and "-"), folders for --out-dir, and Tabrix files and folders for the files.
 mkdir -p "$work/c/sub" && touch "$work/c/a.tbx" "$work/c/B.TBX" "$work/c/notes.txt"
 offered() {
   (cd "$work/c" && LC_ALL=C bash -c '. /usr/share/bash-completion/bash_completion; . "$1"; shift
@@ -43,8 +43,10 @@ offered() {
     _tbxconv; printf "%s\n" "${COMPREPLY[@]}" | sort | paste -sd" "' _ "$work/p/share/bash-completion/completions/tbxconv" "$@")
 }
 check "completion: commands, info's options" "--help --version convert dump info recover|--help" "$(offered '')|$(offered info --)"
-check "completion: options" "$(grep -oE -- '--[a-z-]+' <<<"$help" | sort -u | paste -sd' ')" \
+check "completion: options and -" "$( (echo -; grep -oE -- '--[a-z-]+' <<<"$help") | sort -u | paste -sd' ')" \
   "$( (offered -; offered convert -; offered recover -) | tr ' ' '\n' | sort -u | paste -sd' ')"
+check "completion: - once, not with --out-dir, not for recover" "--help|--help --out-dir --strict --to|--discard --help" \
+  "$(offered info - -)|$(offered convert --out-dir o -)|$(offered recover -)"
 check "completion: versions" "$(grep -oE 'version X\.Y \([^)]*\)' <<<"$help" | grep -oE '[0-9]\.[0-9]' | paste -sd' ')|1.1" \
   "$(offered convert --to '')|$(offered convert --to=1.1)"
 check "completion: folders, files" "sub|B.TBX a.tbx sub|B.TBX a.tbx sub" \
