@@ -147,7 +147,15 @@ ConvStatus TabrixDocument::ReadAndParse(bool borrowed)
 {
     ConvStatus status = Success;
     try {
-        const std::uint64_t length = GetLength();
+        // A borrowed handle's length only sizes its first piece: one that tells none (a file that
+        // Wine hands in as standard input) is read all the same.
+        std::uint64_t length = 0;
+        try {
+            length = GetLength();
+        } catch (const CFileException&) {
+            if (!borrowed)
+                throw;
+        }
         // The record keeps the image where its lists refer to their strings; otherwise it goes at
         // the end of the load. A borrowed handle is read from where it stands.
         SharedImage image;

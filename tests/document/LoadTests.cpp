@@ -231,6 +231,11 @@ TEST_F(Load, FromABorrowedHandleFromWhereItStands)
     std::size_t got = 1;
     EXPECT_FALSE(FileSystem::Native().Read(held.handle, &byte, 1, got));
     EXPECT_EQ(got, 0u);
+    // One that tells no length is read all the same.
+    ProbedDocument silent("-");
+    silent.lengthFailure = true;
+    ASSERT_FALSE(FileSystem::Native().Seek(held.handle, 4));
+    EXPECT_EQ(silent.LoadFrom(held.handle), Success);
     // No stream at all: a closed descriptor's status.
     document.Reset();
     EXPECT_EQ(document.LoadFrom(FileSystem::noHandle), CannotOpen);
