@@ -48,7 +48,7 @@ public:
     // Lets go of the file without writing out buffered bytes and without raising.
     virtual void Abort();
 
-    // Writes to a handle that the caller keeps open: Close and Abort let go of it without closing it.
+    // Reads or writes a handle that the caller keeps open: Close and Abort let go of it without closing it.
     void Attach(FileSystem::Handle borrowed, const std::string& path);
 
     void SetFileSystem(FileSystem& other) { files = &other; }

@@ -27,13 +27,6 @@ public:
     bool ErrIsTerminal() const override { return terminal; }
     Language MessageLanguage() const override { return language; }
     std::optional<WriteFailure> Failure() const override { return failure; }
-    FileSystem::Handle StandardInput() override { return input; }
-    FileSystem::Handle StandardOutput() override { return output; }
-    void OutFailed(const WriteFailure& failed) override
-    {
-        if (!failure)
-            failure = failed;
-    }
 
     std::string out;
     std::string err;
@@ -41,7 +34,6 @@ public:
     Language language = Language::Japanese;
     std::optional<WriteFailure> outFails, errFails, failure;
     int dropped = 0;
-    FileSystem::Handle input = FileSystem::noHandle, output = FileSystem::noHandle; // for "-"
 
 private:
     void Put(std::string& stream, const std::optional<WriteFailure>& fails, std::string_view text)

@@ -75,11 +75,6 @@ TEST(ParseCommandLine, OptionsInEitherFormAndAfterOperands)
     ASSERT_TRUE(parsed.command) << parsed.error;
     EXPECT_EQ(parsed.command->operands, (std::vector<std::string> { "--to", "-x.tbx" }));
 
-    // "-" and a file of that name.
-    parsed = ParseCommandLine({ "convert", "--to=1.1", "./-", "-" });
-    ASSERT_TRUE(parsed.command) << parsed.error;
-    EXPECT_EQ(parsed.command->operands, (std::vector<std::string> { "./-", "-" }));
-
     // An empty operand is a file name for the engine to refuse, not a usage error.
     parsed = ParseCommandLine({ "info", "" });
     ASSERT_TRUE(parsed.command);
