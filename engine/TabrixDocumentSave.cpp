@@ -33,20 +33,6 @@ ConvStatus StatusOf(const FileError& error)
     return error ? StatusFromCause(error.cause) : Success;
 }
 
-ConvStatus WriteTarget(CFile& file, const TabrixRecord& record, FormatVersion version)
-{
-    switch (version) {
-    case version10:
-        return WriteVersion10(file, record);
-    case version11:
-        return WriteVersion11(file, record);
-    case version12:
-        return WriteVersion12(file, record);
-    default:
-        return BadFormat;
-    }
-}
-
 // A new file that goes again, with its temporary name, unless its commit published it.
 struct PendingFile : UnnamedFile {
     PendingFile(FileSystem& files, const HeldFolder& folder)
@@ -275,7 +261,7 @@ ConvStatus TabrixDocument::WriteRecord(Handle file)
 {
     // The writers go through this object's buffered writes; the caller keeps its handle.
     Attach(file, destinationPath);
-    const ConvStatus status = WriteTarget(*this, record, targetVersion);
+    const ConvStatus status = WriteVersion(*this, record, targetVersion);
     if (status != Success) {
         Abort();
         return status;
@@ -331,7 +317,7 @@ ConvStatus TabrixDocument::SaveInPlace(SaveDestination& destination)
         // content's checksums come from the writer, before a byte of the destination is overwritten.
         ScopedHandle reader(files);
         SaveJournal::NewContent next(destination.info.length);
-        WriteTarget(next, record, targetVersion);
+        WriteVersion(next, record, targetVersion);
         FileError failed = files.OpenForReading(held, reader.handle);
         if (!failed)
             failed = SaveJournal::Write(files, journals, reader.handle, destination.info, next, journal);
