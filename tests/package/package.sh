@@ -9,7 +9,7 @@ trap 'rm -rf "$work"' EXIT
 
 cmake --build "$build" --target package >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
 zip="$build/$name.zip"
-check "listing" "$name/Kovrel.exe $name/Readme-en.txt $name/Readme-ja.txt $name/tbxconv.exe" \
+check "listing" "$name/Kovrel.exe $name/LICENSE.txt $name/Readme-en.txt $name/Readme-ja.txt $name/tbxconv.exe" \
   "$(cmake -E tar tf "$zip" | grep -v '/$' | sort | tr '\n' ' ' | sed 's/ $//')"
 
 cd "$work" && cmake -E tar xf "$zip" && cd "$name" || exit 1
