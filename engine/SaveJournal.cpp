@@ -16,8 +16,10 @@ using Handle = FileSystem::Handle;
 // Header: fifteen numbers, every one little-endian; then the checksums of the new sectors and of
 // the new bytes up to the old end, then the old bytes.
 constexpr char magic[8] = { 'K', 'V', 'J', 'R', 'N', 'L', '0', '2' };
-// The first format named its file by identity alone, and is refused.
+// The first format named its file by identity alone, and is refused: magic, volume, file, birth,
+// length and two checksums; the file where this format has it, the birth after it.
 constexpr char firstMagic[8] = { 'K', 'V', 'J', 'R', 'N', 'L', '0', '1' };
+constexpr std::size_t firstBirthField = 3;
 enum Field : std::size_t {
     magicField,
     volumeField,
@@ -328,8 +330,9 @@ FileError Check(FileSystem& files, const HeldFolder& folder, Found& journal, Han
         return failed;
     const Identity named = IdentityIn(header);
     if (std::memcmp(header.data(), firstMagic, sizeof firstMagic) == 0) {
-        verdict = named.file == file.id.file && !Differ(FieldOf(header, Field(3)), file.id.birth) ? Verdict::Refused
-                                                                                                  : Verdict::OtherFile;
+        verdict = named.file == file.id.file && !Differ(FieldOf(header, Field(firstBirthField)), file.id.birth)
+            ? Verdict::Refused
+            : Verdict::OtherFile;
         return {};
     }
     if (got != headerSize || std::memcmp(header.data(), magic, sizeof magic) != 0
@@ -453,8 +456,8 @@ FileError FindAll(FileSystem& files, const HeldFolder& folder, Handle held, cons
         if (FileError failed = Check(files, folder, journal, reader.handle, now, verdict))
             return failed;
         journal.verdict = verdict == Verdict::Valid ? Found::Verdict::Valid
-            : verdict == Verdict::Spent              ? Found::Verdict::Spent
-                                                     : Found::Verdict::Refused;
+            : verdict == Verdict::Spent             ? Found::Verdict::Spent
+                                                    : Found::Verdict::Refused;
         if (verdict != Verdict::OtherFile)
             found.push_back(journal);
     }

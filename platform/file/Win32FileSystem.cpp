@@ -22,7 +22,8 @@ constexpr DWORD lockByteLow = 0xFFFFFFF0;
 // ReadFile and WriteFile take 32-bit counts.
 constexpr std::size_t largestRequest = 0x40000000;
 const wchar_t journalFolderName[] = L"Kovrel\\Journals";
-const wchar_t backupSuffix[] = L".old";
+// The name the replace step gives the old file, after the new one's.
+const char backupSuffix[] = ".old";
 constexpr DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 HANDLE ToHandle(Handle handle)
@@ -121,8 +122,8 @@ bool Controlled(const std::wstring& folder)
     PACL access = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!known
-        || ::GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-               &owner, nullptr, &access, nullptr, &descriptor)
+        || ::GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT,
+               OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr, &access, nullptr, &descriptor)
             != ERROR_SUCCESS)
         return false;
     const PSID self = reinterpret_cast<TOKEN_USER*>(user)->User.Sid;
@@ -173,7 +174,8 @@ DWORD ShareMode(unsigned flags)
 Entry Looked(const std::wstring& path, DWORD flags)
 {
     Entry entry;
-    HANDLE found = ::CreateFileW(path.c_str(), 0, shareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+    HANDLE found
+        = ::CreateFileW(path.c_str(), 0, shareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
     if (found == INVALID_HANDLE_VALUE) {
         entry.kind = ::GetLastError() == ERROR_FILE_NOT_FOUND ? Entry::Kind::None : Entry::Kind::Other;
         return entry;
@@ -336,7 +338,8 @@ public:
         // A folder on the way that is missing too: there is no folder of journals.
         if (attributes == INVALID_FILE_ATTRIBUTES)
             return ::GetLastError() == ERROR_PATH_NOT_FOUND ? Failed(ERROR_FILE_NOT_FOUND) : LastFailure();
-        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !Controlled(wide))
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            || !Controlled(wide))
             return { FileErrorCause::AccessDenied, -1 };
         folder.path = FromWide(CP_UTF8, wide + L"\\", true).value_or("");
         return {};
@@ -368,8 +371,8 @@ public:
         HANDLE opened = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, sharing, &security, disposition,
             FILE_ATTRIBUTE_NORMAL, nullptr);
         if (opened == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED)
-            opened = ::CreateFileW(path.c_str(), GENERIC_WRITE, sharing, &security, disposition,
-                FILE_ATTRIBUTE_NORMAL, nullptr);
+            opened = ::CreateFileW(path.c_str(), GENERIC_WRITE, sharing, &security, disposition, FILE_ATTRIBUTE_NORMAL,
+                nullptr);
         if (opened == INVALID_HANDLE_VALUE)
             return LastFailure();
         // A plain write (CREATE_ALWAYS) refuses an existing hidden or system file.
@@ -444,7 +447,7 @@ public:
         // The name must still lead to the replaced file.
         if (!IsFile(Look(folder, name), replaced))
             return { FileErrorCause::SharingViolation, -1 };
-        const std::wstring backup = from + backupSuffix;
+        const std::wstring backup = LongName(folder, file.temporaryName + backupSuffix);
         // Keeps the old file's attributes, security and creation time on the new content.
         if (!::ReplaceFileW(to.c_str(), from.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                 nullptr)) {
@@ -456,7 +459,7 @@ public:
         }
         // What went to the backup name must be the replaced file: else the name had been given to
         // another one between the look and the replace, and the two go back.
-        if (!IsFile(Look(folder, file.temporaryName + ".old"), replaced)) {
+        if (!IsFile(Look(folder, file.temporaryName + backupSuffix), replaced)) {
             ::MoveFileExW(to.c_str(), from.c_str(), MOVEFILE_WRITE_THROUGH);
             ::MoveFileExW(backup.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
             return { FileErrorCause::SharingViolation, -1 };
